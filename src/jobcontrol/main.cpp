@@ -1,0 +1,3 @@
+#include "jobcontrol/job.h"
+
+int main(int argc, char** argv) { return Quillfeather::runFilter(argc, argv); }
