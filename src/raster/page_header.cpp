@@ -19,7 +19,8 @@ constexpr size_t kV2HeaderSize = 1796;
 
 class FieldParser {
  public:
-  FieldParser(const uint8_t* data, size_t size, bool swap) : data_(data), size_(size), swap_(swap) {}
+  FieldParser(const uint8_t* data, size_t size, bool swap)
+      : data_(data), size_(size), swap_(swap) {}
 
   std::string string() {
     const uint8_t* field = take(64);
@@ -144,8 +145,7 @@ RasterFormat readRasterFormat(std::istream& input) {
   for (const Known& known : kKnown) {
     if (std::memcmp(sync, known.word, 4) == 0) {
       RasterFormat format{known.endianness, known.version};
-      Log::debug() << "Format endianness: " << (format.endianness ? "big" : "little")
-                   << std::endl;
+      Log::debug() << "Format endianness: " << (format.endianness ? "big" : "little") << std::endl;
       return format;
     }
   }

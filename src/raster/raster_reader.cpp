@@ -100,9 +100,8 @@ std::vector<uint8_t> RasterReader::readPageData(const PageHeader& header) {
   const uint64_t rowBytes = header.cupsBytesPerLine;
   const uint64_t total = rowBytes * header.cupsHeight;
   if (total > kMaxPageBytes) {
-    throw CUPSFormatException("Page of " + std::to_string(total) +
-                              " bytes exceeds the limit of " + std::to_string(kMaxPageBytes) +
-                              " bytes");
+    throw CUPSFormatException("Page of " + std::to_string(total) + " bytes exceeds the limit of " +
+                              std::to_string(kMaxPageBytes) + " bytes");
   }
   std::vector<uint8_t> data;
   if (total == 0) return data;
@@ -123,8 +122,8 @@ std::vector<uint8_t> RasterReader::readPageData(const PageHeader& header) {
     return data;
   }
 
-  const uint64_t bits = header.cupsColorOrder == 0 ? header.cupsBitsPerPixel
-                                                   : header.cupsBitsPerColor;
+  const uint64_t bits =
+      header.cupsColorOrder == 0 ? header.cupsBitsPerPixel : header.cupsBitsPerColor;
   const uint64_t bpp = std::max<uint64_t>(1, (bits + 7) / 8);
   CompressedLineDecoder decoder(*input_.rdbuf(), bpp, blankIsFF(header.cupsColorSpace) ? 0xFF : 0);
   const uint32_t height = header.cupsHeight;

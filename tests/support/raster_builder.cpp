@@ -1,0 +1,137 @@
+#include "support/raster_builder.h"
+
+#include <cstring>
+#include <random>
+
+namespace OrnTest {
+namespace {
+
+class HeaderWriter {
+ public:
+  HeaderWriter(size_t size, bool bigEndian) : bytes_(size, '\0'), big_(bigEndian) {}
+
+  void u32(size_t offset, uint32_t v) {
+    if (offset + 4 > bytes_.size()) return;
+    for (int i = 0; i < 4; ++i) {
+      int shift = big_ ? 24 - 8 * i : 8 * i;
+      bytes_[offset + i] = static_cast<char>((v >> shift) & 0xFF);
+    }
+  }
+  void str(size_t offset, const std::string& s) {
+    std::memcpy(&bytes_[offset], s.data(), std::min<size_t>(s.size(), 64));
+  }
+  std::string take() { return std::move(bytes_); }
+
+ private:
+  std::string bytes_;
+  bool big_;
+};
+
+// Version 2 page data: every row on its own (repeat byte 0) unless equal to
+// the next one, runs of equal pixels and literal stretches of up to 128 pixels.
+std::string compressRows(const TestPage& page) {
+  const size_t bpl = page.rowBytes();
+  const size_t bpp = std::max<size_t>(1, (page.bitsPerPixel + 7) / 8);
+  std::string out;
+  uint32_t y = 0;
+  while (y < page.height) {
+    const uint8_t* row = page.data.data() + y * bpl;
+    uint32_t repeat = 1;
+    while (y + repeat < page.height && repeat < 256 &&
+           std::memcmp(row, row + repeat * bpl, bpl) == 0) {
+      ++repeat;
+    }
+    out.push_back(static_cast<char>(repeat - 1));
+    const size_t pixels = bpl / bpp;
+    size_t x = 0;
+    while (x < pixels) {
+      size_t run = 1;
+      while (x + run < pixels && run < 128 &&
+             std::memcmp(row + x * bpp, row + (x + run) * bpp, bpp) == 0) {
+        ++run;
+      }
+      if (run > 1) {
+        out.push_back(static_cast<char>(run - 1));
+        out.append(reinterpret_cast<const char*>(row + x * bpp), bpp);
+        x += run;
+        continue;
+      }
+      size_t literal = 1;
+      while (x + literal < pixels && literal < 128 &&
+             (x + literal + 1 >= pixels ||
+              std::memcmp(row + (x + literal) * bpp, row + (x + literal + 1) * bpp, bpp) != 0)) {
+        ++literal;
+      }
+      out.push_back(static_cast<char>(257 - literal));
+      out.append(reinterpret_cast<const char*>(row + x * bpp), literal * bpp);
+      x += literal;
+    }
+    y += repeat;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string rasterHeader(const TestPage& page, int version, bool bigEndian) {
+  HeaderWriter w(version == 1 ? 420 : 1796, bigEndian);
+  w.str(0, page.mediaClass);
+  w.u32(276, page.resolution);
+  w.u32(280, page.resolution);
+  w.u32(340, page.numCopies);
+  w.u32(344, page.orientation);
+  w.u32(352, page.pageSize[0]);
+  w.u32(356, page.pageSize[1]);
+  w.u32(372, page.width);
+  w.u32(376, page.height);
+  w.u32(384, page.bitsPerColor);
+  w.u32(388, page.bitsPerPixel);
+  w.u32(392, page.rowBytes());
+  w.u32(400, page.colorSpace);
+  w.u32(420, 1);
+  return w.take();
+}
+
+std::string rasterStream(const std::vector<TestPage>& pages, int version, bool bigEndian) {
+  static const char* kSync[2][3] = {{"tSaR", "2SaR", "3SaR"}, {"RaSt", "RaS2", "RaS3"}};
+  std::string out = kSync[bigEndian ? 1 : 0][version - 1];
+  for (const TestPage& page : pages) {
+    out += rasterHeader(page, version, bigEndian);
+    if (version == 2) {
+      out += compressRows(page);
+    } else {
+      out.append(reinterpret_cast<const char*>(page.data.data()), page.data.size());
+    }
+  }
+  return out;
+}
+
+TestPage randomBitmapPage(uint32_t width, uint32_t height, uint32_t seed, double density) {
+  TestPage page;
+  page.width = width;
+  page.height = height;
+  std::mt19937 rng(seed);
+  std::bernoulli_distribution black(density);
+  const uint32_t bpl = page.rowBytes();
+  page.data.assign(size_t{bpl} * height, 0);
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < width; ++x) {
+      if (black(rng)) page.data[y * bpl + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+    }
+  }
+  return page;
+}
+
+TestPage randomGreyPage(uint32_t width, uint32_t height, uint32_t seed) {
+  TestPage page;
+  page.width = width;
+  page.height = height;
+  page.bitsPerColor = 8;
+  page.bitsPerPixel = 8;
+  std::mt19937 rng(seed);
+  page.data.resize(size_t{width} * height);
+  for (auto& b : page.data) b = static_cast<uint8_t>(rng());
+  return page;
+}
+
+}  // namespace OrnTest

@@ -1,0 +1,45 @@
+#pragma once
+
+// Builds CUPS raster streams in memory for tests: sync word, headers in either
+// byte order, uncompressed page data (versions 1 and 3) or version 2 data made
+// by a plain run-length writer.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace OrnTest {
+
+struct TestPage {
+  uint32_t width = 0;
+  uint32_t height = 0;
+  uint32_t bitsPerColor = 1;
+  uint32_t bitsPerPixel = 1;
+  uint32_t bytesPerLine = 0;  // 0: derived from width and bits per pixel
+  uint32_t colorSpace = 3;    // CUPS_CSPACE_K
+  uint32_t resolution = 300;
+  uint32_t pageSize[2] = {288, 432};
+  uint32_t numCopies = 1;
+  uint32_t orientation = 0;
+  std::string mediaClass;
+  std::vector<uint8_t> data;  // height x bytesPerLine bytes
+
+  uint32_t rowBytes() const {
+    return bytesPerLine ? bytesPerLine
+                        : static_cast<uint32_t>((uint64_t{width} * bitsPerPixel + 7) / 8);
+  }
+};
+
+// A header block of 420 (version 1) or 1796 bytes with the page's fields.
+std::string rasterHeader(const TestPage& page, int version, bool bigEndian);
+
+// Sync word, then every page's header and data.
+std::string rasterStream(const std::vector<TestPage>& pages, int version = 3,
+                         bool bigEndian = true);
+
+// A 1-bit page of the given size with seeded random content (density in 0..1).
+TestPage randomBitmapPage(uint32_t width, uint32_t height, uint32_t seed, double density = 0.3);
+
+// An 8-bit grey page (raster values: 0 white, 255 black) with seeded content.
+TestPage randomGreyPage(uint32_t width, uint32_t height, uint32_t seed);
+
+}  // namespace OrnTest
