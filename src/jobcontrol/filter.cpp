@@ -1,0 +1,117 @@
+#include "jobcontrol/filter.h"
+
+#include "imaging/darkness.h"
+#include "imaging/downsample.h"
+#include "imaging/image.h"
+#include "jobcontrol/log.h"
+#include "raster/raster_reader.h"
+
+namespace Quillfeather {
+namespace {
+
+// Halftoning methods of the imaging library used for 8-bit pages.
+constexpr int kOrderedDither = 1;
+constexpr int kThreshold = 5;
+
+void logPageHeader(const PageHeader& h) {
+  Log::debug() << "cupsWidth: " << h.cupsWidth << std::endl;
+  Log::debug() << "cupsHeight: " << h.cupsHeight << std::endl;
+  Log::debug() << "pageSize.x: " << h.PageSize[0] << std::endl;
+  Log::debug() << "pageSize.y: " << h.PageSize[1] << std::endl;
+  Log::debug() << "cupsBitsPerColor: " << h.cupsBitsPerColor << std::endl;
+  Log::debug() << "cupsBitsPerPixel: " << h.cupsBitsPerPixel << std::endl;
+  Log::debug() << "cupsBytesPerLine: " << h.cupsBytesPerLine << std::endl;
+  Log::debug() << "orientation: " << h.Orientation << std::endl;
+  Log::debug() << "resolution: " << h.HWResolution[0] << "x" << h.HWResolution[1] << std::endl;
+}
+
+Tesselin::Bitmap pageBitmap(const PageHeader& header, std::vector<uint8_t> data,
+                            const JobSettings& settings) {
+  if (header.cupsBitsPerColor == 1 && header.cupsBitsPerPixel == 1) {
+    // Rows of a bitmap are ceil(width / 8) bytes; other row lengths would shift
+    // every row after the first.
+    if (header.cupsBytesPerLine != (uint64_t{header.cupsWidth} + 7) / 8) {
+      throw FilterException("Incorrect raster image format");
+    }
+    return Tesselin::Bitmap(std::move(data), header.cupsWidth, header.cupsHeight);
+  }
+  if (header.cupsBitsPerColor == 8 && header.cupsBitsPerPixel == 8) {
+    // Raster values grow with darkness; images hold luminance.
+    Tesselin::Image image(8, 1, header.cupsWidth, header.cupsHeight, std::move(data));
+    image.invert();
+    int method = kThreshold;
+    if (settings.get("DocumentType", "") == "Graphics") {
+      Log::info() << "Using SH halftoner" << std::endl;
+      method = kOrderedDither;
+    } else {
+      Log::info() << "Using thresholding" << std::endl;
+    }
+    const int darkness = Tesselin::darknessFromName(settings.get("ImageDarkness", "Normal"));
+    return Tesselin::downsample(image, Tesselin::Rect{0, 0, header.cupsWidth, header.cupsHeight},
+                                10, 0, method, darkness);
+  }
+  throw FilterException("Incorrect raster image format");
+}
+
+}  // namespace
+
+Filter::Filter(std::istream& input, std::ostream& output, const JobSettings& settings)
+    : input_(input), output_(output), settings_(settings) {}
+
+Filter::~Filter() = default;
+
+bool Filter::queryStatus(int&) { throw FilterException("This method should not be called"); }
+
+void Filter::startJob() {}
+void Filter::endJob() {}
+void Filter::outputPage(const Tesselin::Bitmap&, const PageHeader&) {
+  throw FilterException("This method should not be called");
+}
+bool Filter::needsTumble() { return false; }
+
+void Filter::write(std::string_view bytes) {
+  if (!bytes.empty()) output_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void Filter::run() {
+  if (failed_ || started_) return;
+  try {
+    runPages();
+  } catch (...) {
+    failed_ = true;
+    throw;
+  }
+}
+
+void Filter::runPages() {
+  RasterReader reader(input_);
+  reader.readFormat();
+  started_ = true;
+  pageCount_ = 0;
+  if (jobStartHook_) jobStartHook_(*this);
+  startJob();
+
+  while (!failed_ && !reader.atEnd()) {
+    const PageHeader header = reader.readPageHeader();
+    logPageHeader(header);
+    Tesselin::Bitmap bitmap = pageBitmap(header, reader.readPageData(header), settings_);
+
+    ++pageCount_;
+    if (pageStartHook_) pageStartHook_(*this);
+    if (needsTumble()) {
+      Log::debug() << "The page needs to be tumbled" << std::endl;
+      bitmap.rotate180();
+    } else {
+      Log::debug() << "The page does not need to be tumbled" << std::endl;
+    }
+    outputPage(bitmap, header);
+    if (pageEndHook_) pageEndHook_(*this);
+    output_.flush();
+    if (!output_) throw IOException("Unable to write printer data to the output");
+  }
+
+  endJob();
+  if (jobEndHook_) jobEndHook_(*this);
+}
+
+}  // namespace Quillfeather
