@@ -65,6 +65,7 @@ TEST_F(SettingsValidation, UnsupportedAdjustmentIsRemoved) {
   std::string log = validate(settings, ppd);
   EXPECT_EQ(log,
             "WARNING: Unsupported option BackFeedAdjustment is ignored for this model\n"
+            "WARNING: Unsupported option FeedAdjustment is ignored for this model\n"
             "WARNING: Unsupported option ToneAdjustmentDirectThermal is ignored for this model\n"
             "WARNING: Print settings were amended\n");
   EXPECT_FALSE(settings.contains("BackFeedAdjustment"));
@@ -74,12 +75,12 @@ TEST_F(SettingsValidation, UnsupportedAdjustmentIsRemoved) {
   EXPECT_EQ(settings.get("PrintSpeed", ""), "4");
   // Offered by the model: kept.
   JobSettings offered;
-  offered.parseOptions("FeedAdjustment=5");
+  offered.parseOptions("FeedAdjustment=5 PrintSpeed=4 TransferMode=Fast");
   EXPECT_EQ(validate(offered, model(kSpeedModel)), "");
+  EXPECT_EQ(offered.get("FeedAdjustment", ""), "5");
 }
 
-TEST_F(SettingsValidation, MissingAdjustmentFromModelAndWithoutPPDValidation) {
-  // FeedAdjustment from the option string and FeedAdjustment from the PPD:
+TEST_F(SettingsValidation, PPDDefaultOfUnofferedAdjustmentIsRemoved) {
   PPDFile ppd = model("*DefaultFeedAdjustment: 1\n");
   JobSettings settings;
   settings.loadDefaults(ppd);
