@@ -1,6 +1,7 @@
 #include "imaging/bitmap.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "imaging/bit_tables.h"
@@ -36,19 +37,52 @@ std::pair<uint32_t, uint32_t> cropSize(const Bitmap& source, const Rect& r) {
   return {r.right - r.left, r.bottom - r.top};
 }
 
+uint64_t load64(const uint8_t* bytes) {
+  uint64_t word;
+  std::memcpy(&word, bytes, 8);
+  return word;
+}
+
+void store64(uint8_t* bytes, uint64_t word) { std::memcpy(bytes, &word, 8); }
+
+// Eight bytes in memory order as a number whose first byte is the most significant.
+uint64_t loadBigEndian(const uint8_t* bytes) {
+  const uint64_t word = load64(bytes);
+  return std::endian::native == std::endian::little ? __builtin_bswap64(word) : word;
+}
+
+void storeBigEndian(uint8_t* bytes, uint64_t word) {
+  store64(bytes, std::endian::native == std::endian::little ? __builtin_bswap64(word) : word);
+}
+
+// The bits of every byte of the word reversed, each byte staying in place.
+uint64_t reverseBitsInBytes(uint64_t x) {
+  x = ((x >> 1) & 0x5555555555555555ULL) | ((x & 0x5555555555555555ULL) << 1);
+  x = ((x >> 2) & 0x3333333333333333ULL) | ((x & 0x3333333333333333ULL) << 2);
+  return ((x >> 4) & 0x0F0F0F0F0F0F0F0FULL) | ((x & 0x0F0F0F0F0F0F0F0FULL) << 4);
+}
+
 // Writes the `width` pixels of src to dst in reverse order, left-aligned, with the bits beyond
 // width cleared. src and dst hold `bytes` bytes each and must not overlap.
 void reverseRow(const uint8_t* src, uint8_t* dst, uint32_t bytes, uint32_t width) {
-  // Reversing whole bytes puts pixel x at 8 * bytes - 1 - x; shifting everything left by the
-  // unused bit count moves it to width - 1 - x.
-  const uint32_t shift = bytes * 8 - width;
-  uint32_t current = kReversedBits[src[bytes - 1]];
-  for (uint32_t i = 0; i + 1 < bytes; ++i) {
-    const uint32_t next = kReversedBits[src[bytes - 2 - i]];
-    dst[i] = static_cast<uint8_t>((current << shift) | (next >> (8 - shift)));
-    current = next;
+  // Reversing the byte order and the bits of each byte puts pixel x at 8 * bytes - 1 - x.
+  uint32_t i = 0;
+  for (; i + 8 <= bytes; i += 8) {
+    store64(dst + i, reverseBitsInBytes(__builtin_bswap64(load64(src + bytes - 8 - i))));
   }
-  dst[bytes - 1] = static_cast<uint8_t>(current << shift);
+  for (; i < bytes; ++i) dst[i] = kReversedBits[src[bytes - 1 - i]];
+
+  // Shifting everything left by the unused bit count moves pixel x to width - 1 - x.
+  const uint32_t shift = bytes * 8 - width;
+  if (shift == 0) return;
+  i = 0;
+  for (; i + 9 <= bytes; i += 8) {
+    storeBigEndian(dst + i, (loadBigEndian(dst + i) << shift) | (dst[i + 8] >> (8 - shift)));
+  }
+  for (; i + 1 < bytes; ++i) {
+    dst[i] = static_cast<uint8_t>((dst[i] << shift) | (dst[i + 1] >> (8 - shift)));
+  }
+  dst[bytes - 1] = static_cast<uint8_t>(dst[bytes - 1] << shift);
 }
 
 }  // namespace
