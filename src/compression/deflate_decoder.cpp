@@ -137,22 +137,24 @@ void readDynamicTables(DeflateStreamBitReader& bits, HuffmanTable& literals,
                            HuffmanTable::Kind::Distances);
 }
 
-// Decodes one Huffman-coded block; false when the output limit was reached inside it.
+// Decodes one Huffman-coded block; false when the output limit stopped it early.
 bool decodeBlock(DeflateStreamBitReader& bits, RollingOutputBuffer& window,
                  const HuffmanTable& literals, const HuffmanTable& distances) {
   for (;;) {
-    if (window.limitReached()) return false;
     const int symbol = bits.decode(literals);
     if (symbol < 256) {
       if (symbol >= 0) {
+        if (window.limitReached()) return false;
         window.put(static_cast<std::uint8_t>(symbol));
         continue;
       }
-      if (symbol == -1)
+      if (symbol == -1) {
         throw DecompressionException("Unexpected end of stream reading next Huffman code");
+      }
       throw DecompressionException("bit sequence has reached maximum length");
     }
     if (symbol == 256) return true;
+    if (window.limitReached()) return false;
     const unsigned lengthCode = static_cast<unsigned>(symbol) - 257;
     if (lengthCode >= kLengthBase.size()) throw DecompressionException("Unknown length code");
     unsigned length = kLengthBase[lengthCode];
@@ -184,7 +186,9 @@ void DeflateCompression::decompress(std::istream& in, std::ostream& out) {
   HuffmanTable literals;
   HuffmanTable distances;
   bool last = false;
-  while (!last && !window.limitReached()) {
+  while (!last) {
+    // Output past the limit is of no use; stop reading once it has been passed.
+    if (window.total() > outputLimit_) break;
     last = readOrThrow(bits, 1, "Encountered end of stream too early") != 0;
     const unsigned type = readOrThrow(bits, 2, "Encountered end of stream too early");
     bool finished = true;
@@ -202,7 +206,8 @@ void DeflateCompression::decompress(std::istream& in, std::ostream& out) {
       default:
         throw DecompressionException("Invalid block type");
     }
-    if (last && finished) complete_ = true;
+    if (!finished) break;
+    if (last) complete_ = true;
   }
   window.flush();
   if (!out) throw IOException("Unable to write decompressed data");
