@@ -8,26 +8,28 @@
 
 namespace Tesselin {
 
-Bitmap decodeSkarn(std::span<const uint8_t> records, uint32_t width) {
-  const uint32_t rowBytes = Image::rowBytes(1, 1, width);
-  std::vector<uint8_t> data;
-  uint32_t rows = 0;
-  size_t pos = 0;
+namespace {
+
+// Walks every record. The checking pass validates the records and counts the rows, so the
+// bitmap is allocated once at its final size; the applying pass then fills it without checks.
+template <bool kApply>
+uint64_t walkRecords(std::span<const uint8_t> records, uint32_t rowBytes, uint8_t* out) {
+  const uint8_t* in = records.data();
   const size_t size = records.size();
+  size_t pos = 0;
+  uint64_t rows = 0;
   auto next = [&]() -> uint8_t {
-    if (pos >= size) throw BitmapException("SKARN data ends inside a row record");
-    return records[pos++];
+    if constexpr (!kApply) {
+      if (pos >= size) throw BitmapException("SKARN data ends inside a row record");
+    }
+    return in[pos++];
   };
 
+  uint8_t* row = out;
   while (pos < size) {
-    if (data.size() + rowBytes > Image::kMaxDataBytes || rows == UINT32_MAX) {
-      throw ImageException("Image too large");
+    if constexpr (kApply) {
+      if (rows != 0 && rowBytes != 0) std::memcpy(row, row - rowBytes, rowBytes);
     }
-    const size_t start = data.size();
-    data.resize(start + rowBytes);
-    uint8_t* row = data.data() + start;
-    if (rows != 0 && rowBytes != 0) std::memcpy(row, row - rowBytes, rowBytes);
-
     const uint8_t groupMap = next();
     for (uint32_t g = 0; g < 8; ++g) {
       if (!(groupMap & (0x80 >> g))) continue;
@@ -38,16 +40,32 @@ Bitmap decodeSkarn(std::span<const uint8_t> records, uint32_t width) {
         for (uint32_t p = 0; p < 8; ++p) {
           if (!(byteMap & (0x80 >> p))) continue;
           const uint32_t index = g * 64 + k * 8 + p;
-          if (index >= rowBytes) {
-            throw BitmapException("SKARN row record addresses a byte beyond the row");
+          if constexpr (kApply) {
+            row[index] ^= next();
+          } else {
+            if (index >= rowBytes) {
+              throw BitmapException("SKARN row record addresses a byte beyond the row");
+            }
+            next();
           }
-          row[index] ^= next();
         }
       }
     }
     ++rows;
+    if constexpr (kApply) row += rowBytes;
   }
-  return Bitmap(std::move(data), width, rows);
+  return rows;
+}
+
+}  // namespace
+
+Bitmap decodeSkarn(std::span<const uint8_t> records, uint32_t width) {
+  const uint32_t rowBytes = Image::rowBytes(1, 1, width);
+  const uint64_t rows = walkRecords<false>(records, rowBytes, nullptr);
+  if (rows > UINT32_MAX) throw ImageException("Image too large");
+  Bitmap bitmap(width, static_cast<uint32_t>(rows));
+  walkRecords<true>(records, rowBytes, bitmap.data().data());
+  return bitmap;
 }
 
 }  // namespace Tesselin

@@ -7,6 +7,7 @@
 //     block map (bit 7 - k: block k holds a changed byte), then for each marked block
 //       byte map (bit 7 - p: byte p changed), then for each marked byte: new XOR old.
 // An unchanged row is the single byte 0x00.
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -53,9 +54,14 @@ std::vector<uint8_t> encodeSkarn(const Bitmap& bitmap) {
     throw BitmapException("Bitmap data does not match its size");
   }
 
-  // Room for every record up to the size limit, one more record, and the 8-byte slack the
-  // data byte loop writes past its end.
-  std::vector<uint8_t> out(2 + kSkarnMaxLength + kMaxRecord + 8);
+  // Room for the longest possible records, at most up to the size limit plus one record, and
+  // the 8-byte slack the data byte loop may write past its end.
+  const uint64_t groups = (rowBytes + 63) / 64;
+  const uint64_t blocks = (rowBytes + 7) / 8;
+  const uint64_t longestRecord = 1 + groups + blocks + rowBytes;
+  const uint64_t capacity =
+      std::min<uint64_t>(longestRecord * bitmap.height(), kSkarnMaxLength + kMaxRecord);
+  std::vector<uint8_t> out(2 + capacity + 8);
   uint8_t* const begin = out.data();
   uint8_t* n = begin + 2;
   const uint8_t* previous = kZeroRow;
