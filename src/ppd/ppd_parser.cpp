@@ -43,20 +43,29 @@ PPDParser::LineEnd PPDParser::readLine(std::string& line) {
   using Traits = std::streambuf::traits_type;
   line.clear();
   if (buffer_ == nullptr) return LineEnd::EndOfFile;
-  for (;;) {
-    Traits::int_type c = buffer_->sbumpc();
-    if (Traits::eq_int_type(c, Traits::eof())) {
-      in_.setstate(std::ios::eofbit);
-      buffer_ = nullptr;
-      return line.empty() ? LineEnd::EndOfFile : LineEnd::Fragment;
+  // A read error (a file buffer throws on a directory, for example) ends the
+  // input like the end of the stream.
+  try {
+    for (;;) {
+      Traits::int_type c = buffer_->sbumpc();
+      if (Traits::eq_int_type(c, Traits::eof())) {
+        in_.setstate(std::ios::eofbit);
+        break;
+      }
+      line.push_back(Traits::to_char_type(c));
+      if (c == '\n') return LineEnd::Complete;
+      // The CR of a CR LF ending does not count towards the limit.
+      if (c == '\r' && Traits::eq_int_type(buffer_->sgetc(), Traits::to_int_type('\n'))) continue;
+      if (line.size() > kMaxLineLength)
+        throw PPDSyntaxException("Line exceeds 255 characters", lineCount_ + 1);
     }
-    line.push_back(Traits::to_char_type(c));
-    if (c == '\n') return LineEnd::Complete;
-    // The CR of a CR LF ending does not count towards the limit.
-    if (c == '\r' && Traits::eq_int_type(buffer_->sgetc(), Traits::to_int_type('\n'))) continue;
-    if (line.size() > kMaxLineLength)
-      throw PPDSyntaxException("Line exceeds 255 characters", lineCount_ + 1);
+  } catch (const PPDSyntaxException&) {
+    throw;
+  } catch (const std::exception&) {
+    in_.setstate(std::ios::badbit);
   }
+  buffer_ = nullptr;
+  return line.empty() ? LineEnd::EndOfFile : LineEnd::Fragment;
 }
 
 bool PPDParser::next(PPDStatement& out) {

@@ -106,6 +106,13 @@ TEST(PPDFile, MissingFileIsEmpty) {
   EXPECT_FALSE(ppd.isOption("PrintSpeed"));
 }
 
+TEST(PPDFile, UnreadableInputsAreEmpty) {
+  EXPECT_TRUE(PPDFile(std::string("/")).empty());  // a directory opens but cannot be read
+  std::istringstream failed("*Key: v\n");
+  failed.setstate(std::ios::failbit);
+  EXPECT_TRUE(PPDFile(failed).empty());
+}
+
 TEST(PPDFile, ParsesFromTheStreamPosition) {
   std::istringstream in("garbage line\n*Key: v\n");
   std::string skipped;
