@@ -253,6 +253,12 @@ Bitmap downsample(const Image& source, const Rect& region, double scale, int rot
     throw BitmapException("Cannot downsample an empty image");
   }
 
+  // The sampling map keeps 8 bytes per output column and row, the grey path one luminance
+  // byte per column; bound them like any image buffer.
+  if (uint64_t{outW} * 9 > Image::kMaxDataBytes || uint64_t{outH} * 8 > Image::kMaxDataBytes) {
+    throw ImageException("Image too large");
+  }
+
   HalftoneTables tables;
   if (depth == 8) {
     if (method == kMethodThreshold) {

@@ -91,6 +91,14 @@ TEST(BitmapTest, RowAccess) {
   EXPECT_EQ(b.getRow(0), (std::vector<uint8_t>{1, 2}));
 }
 
+TEST(BitmapTest, RowViewWithoutCopy) {
+  const Bitmap b(std::vector<uint8_t>{1, 2, 3, 4}, 16, 2);
+  const auto row = b.row(1);
+  EXPECT_EQ(row.data(), b.data().data() + 2);
+  EXPECT_EQ(std::vector<uint8_t>(row.begin(), row.end()), (std::vector<uint8_t>{3, 4}));
+  EXPECT_EQ(bitmapError([&] { b.row(2); }), "Index out of range");
+}
+
 TEST(BitmapTest, AppendRowChecksLength) {
   Bitmap b(9, 0);
   b.appendRow(std::vector<uint8_t>{0x12, 0x80});

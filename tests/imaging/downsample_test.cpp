@@ -300,6 +300,19 @@ TEST(DownsampleTest, UnusableBoxesAreRejected) {
             "Cannot downsample an empty image");
 }
 
+TEST(DownsampleTest, HugeOutputBoxesAreRefusedBeforeAllocating) {
+  const Image image = greyImage(4, 4, 0);
+  EXPECT_THROW(downsample(image, Rect{0, 0, 0xFFFFFFFF, 1}, 10, 0, 1, 3), ImageException);
+  EXPECT_THROW(downsample(image, Rect{0, 0, 1, 0xFFFFFFFF}, 10, 0, 1, 3), ImageException);
+}
+
+TEST(DownsampleTest, MatrixDarknessOnlyMattersForGreySources) {
+  // Monochrome sources are copied whatever the method, and an empty box decides no pixel.
+  const Bitmap bitmap(std::vector<uint8_t>{0xF0}, 8, 1);
+  EXPECT_EQ(downsample(bitmap, Rect{0, 0, 8, 1}, 10, 0, 3, 4).data(), bitmap.data());
+  EXPECT_EQ(downsample(greyImage(4, 4, 0), Rect{0, 0, 0, 4}, 10, 0, 3, 4).height(), 4u);
+}
+
 TEST(HalftoneTablesTest, MatricesKeepTheirFirstRowsAndRange) {
   const uint8_t m2[] = {13, 192, 33, 240, 13, 200, 41, 244, 13, 194, 35, 242, 13, 202, 43, 244};
   const uint8_t m3[] = {159, 192, 113, 49, 144, 200, 125, 61, 156, 194, 115, 51, 146, 202, 128, 64};
