@@ -1,7 +1,8 @@
 // LXPR status response on the back channel, 13 bytes:
 //   01 02 | status code, 2 ASCII digits | 1 byte, ignored |
 //   remaining count, 4 ASCII digits | 03 04 0A 0D
-// The printer sends it unasked; the reader only looks, never waits.
+// The printer sends it unasked; the reader only looks, never waits, not even
+// for the rest of a response that has begun.
 #include "backends/lxpr/lxpr_status.h"
 
 #include <poll.h>
@@ -52,6 +53,12 @@ bool readable(int descriptor) {
 void readExactly(int descriptor, std::span<uint8_t> buffer) {
   if (buffer.size() > static_cast<size_t>(std::numeric_limits<ssize_t>::max())) {
     throw InternalInconsistencyException("Cannot read this amount of data at once");
+  }
+  // A response that stops part-way must not leave the filter waiting for the
+  // rest: data that is not there yet counts as a short read.
+  if (!buffer.empty() && !readable(descriptor)) {
+    throw LXPRPrinterStatusException(
+        "Unable to read the requested number of bytes from the printer");
   }
   ssize_t count;
   do {

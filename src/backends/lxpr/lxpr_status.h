@@ -36,7 +36,8 @@ struct LXPRPrinterStatus {
 inline constexpr int kBackChannelDescriptor = 3;
 
 // Fills the whole buffer with one read of the descriptor (retried only when a
-// signal interrupts it); a short read is an error.
+// signal interrupts it); a short read is an error, and so is a descriptor with
+// nothing to read yet: it never waits.
 void readExactly(int descriptor, std::span<uint8_t> buffer);
 
 // Reads one status response if one is waiting, without blocking.

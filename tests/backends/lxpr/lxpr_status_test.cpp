@@ -143,6 +143,21 @@ TEST(LXPRStatus, SplitResponseIsAShortRead) {
   }
 }
 
+TEST(LXPRStatus, ResponseThatStopsAfterItsStartDoesNotBlock) {
+  for (const std::string& part : {std::string("\x01\x02", 2), std::string("\x01\x02"
+                                                                          "06?0123",
+                                                                          9)}) {
+    Channel channel;
+    channel.send(part);
+    try {
+      readStatus(channel.reader());
+      ADD_FAILURE() << "no exception";
+    } catch (const LXPRPrinterStatusException& e) {
+      EXPECT_STREQ(e.what(), "Unable to read the requested number of bytes from the printer");
+    }
+  }
+}
+
 TEST(LXPRStatus, ClosedChannelIsAShortRead) {
   Channel channel;
   channel.closeWriter();
