@@ -58,8 +58,10 @@ void realChoices(std::vector<std::string>& names, std::vector<std::string>& choi
       for (const PPDStatement& ui : ppd.findAll("OpenUI")) {
         std::string option = ui.optionKeyword.substr(1);
         nameSet.insert(option);
-        for (const PPDStatement& choice : ppd.findAll(option))
-          choiceSet.insert(choice.optionKeyword);
+        for (const PPDStatement& choice : ppd.findAll(option)) {
+          // A value that starts with '{' is a collection to libcups; cupsd does not write those.
+          if (choice.optionKeyword.rfind('{', 0) != 0) choiceSet.insert(choice.optionKeyword);
+        }
       }
     } catch (const PPDSyntaxException&) {
     }
