@@ -117,7 +117,6 @@ Bitmap::Bitmap(const Bitmap& source, const Rect& r) : Bitmap(cropSize(source, r)
     out[bytes - 1] &= lastMask;
   }
   setOrigin(r.left, r.top);
-  setResolution(source.xResolution(), source.yResolution());
 }
 
 void Bitmap::checkRows() const {
