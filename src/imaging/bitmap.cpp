@@ -99,15 +99,21 @@ Bitmap::Bitmap(const Bitmap& source, const Rect& r) : Bitmap(cropSize(source, r)
   const uint32_t first = r.left / 8;
   const uint32_t shift = r.left % 8;
   const uint8_t lastMask = lastByteMask(width());
-  const uint8_t* in = source.data().data() + uint64_t{r.top} * sourceBytes + first;
-  uint8_t* out = data().data();
-  for (uint32_t y = 0; y < height(); ++y, in += sourceBytes, out += bytes) {
+  const uint8_t* sourceBase = source.data().data();
+  uint8_t* base = data().data();
+  for (uint32_t y = 0; y < height(); ++y) {
+    const uint8_t* in = sourceBase + (uint64_t{r.top} + y) * sourceBytes + first;
+    uint8_t* out = base + uint64_t{y} * bytes;
     if (shift == 0) {
       std::memcpy(out, in, bytes);
     } else {
-      // Every output byte but the last has both source bytes inside the row; the last one
-      // may sit at the row's end.
-      for (uint32_t j = 0; j + 1 < bytes; ++j) {
+      // Every output byte but the last has both of its source bytes inside the row; the last
+      // one may sit at the row's end.
+      uint32_t j = 0;
+      for (; j + 8 < bytes; j += 8) {
+        storeBigEndian(out + j, (loadBigEndian(in + j) << shift) | (in[j + 8] >> (8 - shift)));
+      }
+      for (; j + 1 < bytes; ++j) {
         out[j] = static_cast<uint8_t>((in[j] << shift) | (in[j + 1] >> (8 - shift)));
       }
       const uint32_t last = bytes - 1;
