@@ -71,6 +71,17 @@ class DeflateStreamBitReader final : public StreamBitReader {
     return symbol;
   }
 
+  // The bit buffer for a decoder's inner loop, which keeps it in locals and hands it back.
+  void exportBits(std::uint64_t& bits, unsigned& count) const {
+    bits = bits_;
+    count = bitCount_;
+  }
+  void importBits(std::uint64_t bits, unsigned count) {
+    bits_ = bits;
+    bitCount_ = count;
+  }
+  ByteSource& source() { return source_; }
+
   // Decodes one symbol, throwing on the end of the stream or an unknown bit sequence.
   unsigned readHuffman(const HuffmanTable& table);
 

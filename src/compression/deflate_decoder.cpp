@@ -8,9 +8,12 @@
 // Literal/length symbols: 0-255 literal, 256 end of block, 257-285 lengths 3-258 with extra
 // bits; distance symbols 0-29 give distances 1-32768 with extra bits.
 #include <array>
+#include <bit>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
+#include "compression/byte_source.h"
 #include "compression/deflate_bit_reader.h"
 #include "compression/deflate_compression.h"
 #include "compression/exceptions.h"
@@ -137,32 +140,99 @@ void readDynamicTables(DeflateStreamBitReader& bits, HuffmanTable& literals,
                            HuffmanTable::Kind::Distances);
 }
 
-// Decodes one Huffman-coded block; false when the output limit stopped it early.
-bool decodeBlock(DeflateStreamBitReader& bits, RollingOutputBuffer& window,
+// Decodes one Huffman-coded block; false when the output limit stopped it early. The inner
+// loop keeps the bit buffer and the write position in locals: stores of output bytes could
+// otherwise alias them and force a reload for every byte.
+bool decodeBlock(DeflateStreamBitReader& reader, RollingOutputBuffer& window,
                  const HuffmanTable& literals, const HuffmanTable& distances) {
-  for (;;) {
-    const int symbol = bits.decode(literals);
-    if (symbol < 256) {
-      if (symbol >= 0) {
-        if (window.limitReached()) return false;
-        window.put(static_cast<std::uint8_t>(symbol));
-        continue;
-      }
-      if (symbol == -1) {
-        throw DecompressionException("Unexpected end of stream reading next Huffman code");
-      }
-      throw DecompressionException("bit sequence has reached maximum length");
+  std::uint64_t bits = 0;
+  unsigned count = 0;
+  reader.exportBits(bits, count);
+  ByteSource& source = reader.source();
+  std::uint8_t* const out = window.data();
+  std::size_t pos = window.position();
+  std::size_t flushAt = window.flushPoint();
+  std::size_t limitAt = window.limitPosition();
+
+  auto refill = [&] {
+    if (source.buffered() >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, source.data(), 8);
+      if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+      bits |= word << count;
+      const unsigned taken = (63 - count) / 8;
+      source.skip(taken);
+      count += taken * 8;
+      return;
     }
-    if (symbol == 256) return true;
-    if (window.limitReached()) return false;
+    std::uint8_t byte = 0;
+    while (count <= 56 && source.next(byte)) {
+      bits |= std::uint64_t{byte} << count;
+      count += 8;
+    }
+  };
+  // A symbol, -1 at the end of the input, -2 for bits that are no code.
+  auto decodeSymbol = [&](const HuffmanTable& table) -> int {
+    if (count < HuffmanTable::kMaxBits) refill();
+    const std::uint16_t entry = table.fastEntries()[bits & HuffmanTable::kFastMask];
+    if (entry != 0) {
+      const unsigned length = entry & 15u;
+      if (length > count) return -1;
+      bits >>= length;
+      count -= length;
+      return entry >> 4;
+    }
+    unsigned length = 0;
+    const int symbol = table.decodeSlow(bits, count, length);
+    if (symbol >= 0) {
+      bits >>= length;
+      count -= length;
+    }
+    return symbol;
+  };
+  auto take = [&](unsigned n, const char* message) -> unsigned {
+    if (count < n) {
+      refill();
+      if (count < n) throw DecompressionException(message);
+    }
+    const auto value = static_cast<unsigned>(bits & ((std::uint64_t{1} << n) - 1));
+    bits >>= n;
+    count -= n;
+    return value;
+  };
+  auto makeRoom = [&] {
+    window.setPosition(pos);
+    window.slide();
+    pos = window.position();
+    limitAt = window.limitPosition();
+  };
+
+  bool finished = false;
+  for (;;) {
+    const int symbol = decodeSymbol(literals);
+    if (symbol < 256) {
+      if (symbol < 0) {
+        throw DecompressionException(symbol == -1
+                                         ? "Unexpected end of stream reading next Huffman code"
+                                         : "bit sequence has reached maximum length");
+      }
+      if (pos >= limitAt) break;
+      out[pos++] = static_cast<std::uint8_t>(symbol);
+      if (pos >= flushAt) makeRoom();
+      continue;
+    }
+    if (symbol == 256) {
+      finished = true;
+      break;
+    }
+    if (pos >= limitAt) break;
     const unsigned lengthCode = static_cast<unsigned>(symbol) - 257;
     if (lengthCode >= kLengthBase.size()) throw DecompressionException("Unknown length code");
     unsigned length = kLengthBase[lengthCode];
     if (const unsigned extra = kLengthExtra[lengthCode]; extra != 0) {
-      length +=
-          readOrThrow(bits, extra, "Unexpected end of stream while reading extra length bits");
+      length += take(extra, "Unexpected end of stream while reading extra length bits");
     }
-    const int distanceSymbol = bits.decode(distances);
+    const int distanceSymbol = decodeSymbol(distances);
     if (distanceSymbol == -1) throw DecompressionException("Unable to read distance code");
     if (distanceSymbol < 0) throw DecompressionException("bit sequence has reached maximum length");
     if (static_cast<unsigned>(distanceSymbol) >= kDistanceBase.size()) {
@@ -170,11 +240,24 @@ bool decodeBlock(DeflateStreamBitReader& bits, RollingOutputBuffer& window,
     }
     unsigned distance = kDistanceBase[distanceSymbol];
     if (const unsigned extra = kDistanceExtra[distanceSymbol]; extra != 0) {
-      distance +=
-          readOrThrow(bits, extra, "Unexpected end of stream while reading extra distance bits");
+      distance += take(extra, "Unexpected end of stream while reading extra distance bits");
     }
-    window.copy(distance, length);
+    window.checkDistance(distance, pos);
+    std::uint8_t* to = out + pos;
+    const std::uint8_t* from = to - distance;
+    if (distance >= 8) {
+      // Whole words, up to 7 bytes past the copy into the buffer's slack.
+      for (unsigned i = 0; i < length; i += 8) std::memcpy(to + i, from + i, 8);
+    } else {
+      // A short distance repeats the last bytes, byte by byte.
+      for (unsigned i = 0; i < length; ++i) to[i] = from[i];
+    }
+    pos += length;
+    if (pos >= flushAt) makeRoom();
   }
+  reader.importBits(bits, count);
+  window.setPosition(pos);
+  return finished;
 }
 
 }  // namespace

@@ -25,15 +25,17 @@ class HuffmanTable {
   // Fast entry for the next kFastBits bits: symbol << 4 | code length, or 0 when the code is
   // longer (or not assigned).
   std::uint16_t fastEntry(std::uint64_t bits) const { return fast_[bits & kFastMask]; }
+  const std::uint16_t* fastEntries() const { return fast_.data(); }
 
   // Slow decode of `bits` (at least kMaxBits valid when `available` allows). Returns the symbol
   // and sets `length`; returns -1 when more than `available` bits would be needed and -2 when
   // no code matches.
   int decodeSlow(std::uint64_t bits, unsigned available, unsigned& length) const;
 
- private:
+ public:
   static constexpr std::uint64_t kFastMask = (1u << kFastBits) - 1;
 
+ private:
   std::array<std::uint16_t, 1u << kFastBits> fast_{};
   std::array<std::uint16_t, kMaxBits + 1> count_{};
   std::array<std::uint16_t, kMaxSymbols> symbols_{};

@@ -14,7 +14,7 @@ RollingOutputBuffer::RollingOutputBuffer(std::ostream& out, std::size_t capacity
     : out_(out),
       capacity_(capacity),
       limit_(limit),
-      buffer_(2 * capacity + kMaxCopy),
+      buffer_(2 * capacity + kMaxCopy + kSlack),
       flushAt_(2 * capacity) {}
 
 void RollingOutputBuffer::throwDistanceError() {

@@ -15,6 +15,8 @@ namespace Marrowbright {
 class RollingOutputBuffer {
  public:
   static constexpr std::size_t kMaxCopy = 258;
+  // Room past the longest copy, so that copies may move whole 8-byte words.
+  static constexpr std::size_t kSlack = 8;
 
   RollingOutputBuffer(std::ostream& out, std::size_t capacity,
                       std::uint64_t limit = kUnlimitedOutput);
@@ -57,10 +59,28 @@ class RollingOutputBuffer {
   // Writes everything still held to the stream (up to the limit).
   void flush();
 
+  // Direct access for a decoder's inner loop, which keeps the write position in a local:
+  // bytes go to data()[position], at most kMaxCopy past flushPoint(); once the position
+  // reaches flushPoint() it is handed back with setPosition() and slide() makes room.
+  std::uint8_t* data() { return buffer_.data(); }
+  std::size_t position() const { return pos_; }
+  void setPosition(std::size_t position) { pos_ = position; }
+  std::size_t flushPoint() const { return flushAt_; }
+  // Position at which the output limit is reached (past the buffer when it is far away).
+  std::size_t limitPosition() const {
+    return limit_ - base_ > buffer_.size() ? buffer_.size() + 1
+                                           : static_cast<std::size_t>(limit_ - base_);
+  }
+  void slide();
+  // Throws unless a back-reference of `distance` from write position `position` is in reach.
+  void checkDistance(std::size_t distance, std::size_t position) const {
+    const std::uint64_t held = base_ + position;
+    if (distance == 0 || distance > held || distance > capacity_) throwDistanceError();
+  }
+
  private:
   [[noreturn]] static void throwDistanceError();
 
-  void slide();
   void write(std::size_t from, std::size_t to);
 
   std::ostream& out_;

@@ -36,7 +36,7 @@ constexpr std::uint16_t kRational = 5;
 // Appends host-order values to the file image and patches them later.
 class FileBuilder {
  public:
-  explicit FileBuilder(Bytes& bytes) : bytes_(bytes) {}
+  explicit FileBuilder(Bytes& bytes) : bytes_(bytes) { bytes_.reserve(4096); }
   std::size_t size() const { return bytes_.size(); }
   void put16(std::uint16_t value) { append(&value, 2); }
   void put32(std::uint32_t value) { append(&value, 4); }
@@ -49,8 +49,9 @@ class FileBuilder {
 
  private:
   void append(const void* value, std::size_t count) {
-    const auto* b = static_cast<const std::uint8_t*>(value);
-    bytes_.insert(bytes_.end(), b, b + count);
+    const std::size_t at = bytes_.size();
+    bytes_.resize(at + count);
+    std::memcpy(bytes_.data() + at, value, count);
   }
   Bytes& bytes_;
 };
