@@ -1,13 +1,21 @@
 #include "jobcontrol/job.h"
 
+#include <csignal>
+#include <cstdlib>
 #include <exception>
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
 
+#include "jobcontrol/backend_factory.h"
+#include "jobcontrol/fd_output_buffer.h"
+#include "jobcontrol/insertion.h"
+#include "jobcontrol/job_context.h"
 #include "jobcontrol/log.h"
-#include "raster/exception.h"
-#include "raster/raster_reader.h"
+#include "jobcontrol/settings_validation.h"
+#include "ppd/ppd_exceptions.h"
+#include "ppd/ppd_file.h"
 
 namespace Quillfeather {
 namespace {
@@ -18,15 +26,40 @@ int usage(const char* program) {
   return 1;
 }
 
-void readJob(std::istream& input) {
-  RasterReader reader(input);
-  reader.readFormat();
-  while (!reader.atEnd()) {
-    PageHeader header = reader.readPageHeader();
-    Log::debug() << "cupsWidth: " << header.cupsWidth << std::endl;
-    Log::debug() << "cupsHeight: " << header.cupsHeight << std::endl;
-    reader.readPageData(header);
+// Everything the job reads from the PPD. A PPD that cannot be parsed is
+// reported and the job goes on without it.
+std::optional<PPDFile> readPPD(JobContext& context, JobSettings& settings) {
+  const char* path = std::getenv("PPD");
+  if (!path) {
+    Log::warning() << "Filter invoked without PPD environment variable set" << std::endl;
+    return std::nullopt;
   }
+  try {
+    std::optional<PPDFile> ppd(std::in_place, path);
+    context = readJobContext(*ppd);
+    loadSettingsFromPPD(settings, *ppd);
+    return ppd;
+  } catch (const PPDException& e) {
+    Log::error() << "Exception occurred while processing PPD file: " << e.what() << std::endl;
+    return std::nullopt;
+  }
+}
+
+int runJob(char** argv, std::istream& input, std::ostream& output, InsertionVariables& variables) {
+  JobSettings settings;
+  JobContext context;
+  std::optional<PPDFile> ppd = readPPD(context, settings);
+
+  applyJobArguments(settings, argv[1], argv[2], argv[3], argv[4], argv[5]);
+  if (ppd) validateSettings(settings, *ppd);
+  const PrinterLanguage language = resolvePrinterLanguage(context.language, settings);
+
+  std::unique_ptr<Filter> backend = makeBackend(language, input, output, settings);
+  installInsertionHooks(*backend, variables, context);
+  backend->run();
+  output.flush();
+  if (!output) throw IOException("Unable to write printer data to the output");
+  return backend->hasFailed() ? 1 : 0;
 }
 
 }  // namespace
@@ -41,18 +74,25 @@ int runFilter(int argc, char** argv) {
   if (argc < 6) return usage(argv[0]);
 
   Log::setPrefixes("DEBUG", "INFO", "WARNING", "ERROR", "CRIT");
+  // A printer connection that went away shows as a write error, not a signal.
+  std::signal(SIGPIPE, SIG_IGN);
+  std::ios::sync_with_stdio(false);
 
   std::unique_ptr<std::ifstream> file;
   if (argc > 6) file = std::make_unique<std::ifstream>(argv[6], std::ios::binary);
   std::istream& input = file ? *file : std::cin;
+  FdOutputBuffer stdoutBuffer(1);
+  std::ostream output(&stdoutBuffer);
 
   try {
-    readJob(input);
-    return 0;
+    InsertionVariables variables = makeInsertionVariables(argv[1], argv[2], argv[3]);
+    return runJob(argv, input, output, variables);
   } catch (const std::exception& e) {
     Log::critical() << "An exception occurred during filter execution: " << e.what() << std::endl;
-    return 1;
+  } catch (...) {
+    Log::critical() << "An exception occurred during filter execution: unknown error" << std::endl;
   }
+  return 1;
 }
 
 }  // namespace Quillfeather
