@@ -13,6 +13,7 @@
 #include <array>
 #include <limits>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "backends/lxpr/lxpr_status.h"
@@ -133,21 +134,22 @@ void LXPRFilter::outputPage(const Tesselin::Bitmap& bitmap, const PageHeader& he
   sendGraphic(bitmap, header);
   sendRFIDWrites();
 
-  std::string issueMode = "C";
+  char issueMode = 'C';
   if (cut < 1) {
-    if (s.getBool("StripLabel", false)) issueMode = "D";
+    if (s.getBool("StripLabel", false)) issueMode = 'D';
   } else {
     const std::string module = s.get("CutModule", "None");
     if (module == "Partial") {
-      issueMode = "F";
+      issueMode = 'F';
     } else if (module == "Linerless") {
-      issueMode = "G";
+      issueMode = 'G';
     }
   }
   send("XS;I,aaaa,bbbcde$fgh",
        {arg<UIntegerArgument>(copies), arg<IntegerArgument>(clampedCut),
-        arg<UIntegerArgument>(sensor), arg<StringArgument>(issueMode), arg<UIntegerArgument>(speed),
-        arg<UIntegerArgument>(printMethod_), arg<IntegerArgument>(0), arg<IntegerArgument>(0)});
+        arg<UIntegerArgument>(sensor), arg<StringArgument>(std::string(1, issueMode)),
+        arg<UIntegerArgument>(speed), arg<UIntegerArgument>(printMethod_), arg<IntegerArgument>(0),
+        arg<IntegerArgument>(0)});
 }
 
 void LXPRFilter::sendFeedAdjustment() {
@@ -212,10 +214,10 @@ void LXPRFilter::sendGraphic(const Tesselin::Bitmap& bitmap, const PageHeader& h
     return;
   }
   if (header.HWResolution[0] == 0 || header.HWResolution[1] == 0) {
-    throw FilterException("Page " + std::to_string(pageCount()) + " has the resolution " +
-                          std::to_string(header.HWResolution[0]) + "x" +
-                          std::to_string(header.HWResolution[1]) +
-                          " dpi; its graphic cannot be placed");
+    std::ostringstream message;
+    message << "Page " << pageCount() << " has the resolution " << header.HWResolution[0] << "x"
+            << header.HWResolution[1] << " dpi; its graphic cannot be placed";
+    throw FilterException(message.str());
   }
   const Tesselin::Bitmap cropped = Tesselin::Bitmap::crop(bitmap, box);
   const uint32_t x = toTenths(box.left, header.HWResolution[0]);
@@ -229,8 +231,9 @@ void LXPRFilter::sendGraphic(const Tesselin::Bitmap& bitmap, const PageHeader& h
     } catch (const Tesselin::BitmapException& e) {
       // Too wide or too large for SKARN: automatic mode sends the rows as they are.
       if (mode == "SKARN") {
-        throw FilterException("Page " + std::to_string(pageCount()) +
-                              " cannot be sent with SKARN compression: " + e.what());
+        std::ostringstream message;
+        message << "Page " << pageCount() << " cannot be sent with SKARN compression: " << e.what();
+        throw FilterException(message.str());
       }
       Log::debug() << "Compression mode is auto, SKARN is not possible (" << e.what()
                    << "), choosing None" << std::endl;
