@@ -18,15 +18,16 @@ namespace OrnIntegration {
 
 namespace {
 
-// In the child after fork: own process group, death with the parent, output to fd, exec.
+// In the child after fork: own process group, death with the parent, output to the two
+// descriptors, exec.
 [[noreturn]] void execChild(const std::vector<std::string>& argv, const Environment& environment,
-                            int outputFd) {
+                            int outputFd, int errorFd) {
   setpgid(0, 0);
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   const int devNull = open("/dev/null", O_RDONLY);
   dup2(devNull, 0);
   dup2(outputFd, 1);
-  dup2(outputFd, 2);
+  dup2(errorFd, 2);
   for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -56,17 +57,28 @@ std::string findProgram(const std::string& name) {
 }
 
 CommandResult runCommand(const std::vector<std::string>& argv, const Environment& environment,
-                         std::chrono::milliseconds timeout) {
+                         std::chrono::milliseconds timeout, const std::string& outputFile) {
   char outputPath[] = "/tmp/orn-integration-output-XXXXXX";
   const int outputFd = mkstemp(outputPath);
   if (outputFd < 0) throw std::runtime_error("mkstemp failed");
+  int fileFd = outputFd;
+  if (!outputFile.empty()) {
+    fileFd = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fileFd < 0) {
+      close(outputFd);
+      unlink(outputPath);
+      throw std::runtime_error("cannot create " + outputFile);
+    }
+  }
   const pid_t pid = fork();
   if (pid < 0) {
     close(outputFd);
+    if (fileFd != outputFd) close(fileFd);
     throw std::runtime_error("fork failed");
   }
-  if (pid == 0) execChild(argv, environment, outputFd);
+  if (pid == 0) execChild(argv, environment, fileFd, outputFd);
   close(outputFd);
+  if (fileFd != outputFd) close(fileFd);
 
   CommandResult result;
   int status = 0;
@@ -96,7 +108,7 @@ BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
     close(logFd);
     throw std::runtime_error("fork failed");
   }
-  if (pid_ == 0) execChild(argv, {}, logFd);
+  if (pid_ == 0) execChild(argv, {}, logFd, logFd);
   close(logFd);
 }
 

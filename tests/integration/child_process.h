@@ -23,9 +23,10 @@ using Environment = std::vector<std::pair<std::string, std::string>>;
 std::string findProgram(const std::string& name);
 
 // Runs argv (argv[0] a path) with the extra environment and no standard input. A command still
-// running after the timeout is killed with its process group.
+// running after the timeout is killed with its process group. With an output file, standard
+// output goes there and only standard error is captured.
 CommandResult runCommand(const std::vector<std::string>& argv, const Environment& environment,
-                         std::chrono::milliseconds timeout);
+                         std::chrono::milliseconds timeout, const std::string& outputFile = "");
 
 // A server process in its own process group, with standard output and error in a file. It is
 // killed when this object goes away and when the test process dies.

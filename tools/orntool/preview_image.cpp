@@ -17,7 +17,8 @@ uint8_t lastByteMask(uint32_t width) {
 
 Tesselin::Bitmap makeCanvas(uint64_t width, uint64_t height) {
   if (width == 0 || height == 0) throw PreviewError("picture without size");
-  if (width > UINT32_MAX || height > UINT32_MAX || (width + 7) / 8 * height > kMaxPreviewBytes) {
+  if (width > kMaxPreviewSide || height > kMaxPreviewSide ||
+      (width + 7) / 8 * height > kMaxPreviewBytes) {
     throw PreviewError("picture of " + std::to_string(width) + " x " + std::to_string(height) +
                        " dots is too large");
   }

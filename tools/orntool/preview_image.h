@@ -26,8 +26,10 @@ struct PreviewImage {
 // Receives the pictures one by one, in print order, as a decoder finishes them.
 using PreviewSink = std::function<void(PreviewImage&&)>;
 
-// Largest picture a decoder draws (bytes of 1-bit data); bigger sizes are damaged input.
+// Largest picture a decoder draws (bytes of 1-bit data, and dots along either side); bigger
+// sizes are damaged input.
 inline constexpr uint64_t kMaxPreviewBytes = uint64_t{128} << 20;
+inline constexpr uint64_t kMaxPreviewSide = uint64_t{1} << 18;
 
 // Most graphic data a decoder holds at once (decoded bytes), so that small but damaged input
 // cannot make it allocate without bound.
