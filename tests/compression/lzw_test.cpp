@@ -142,6 +142,21 @@ TEST(LZWTest, EndCodeAtWrongWidthDecodesToExpectedBytes) {
   EXPECT_EQ(lzwDecode(input, 254), expected);
 }
 
+// A strip written by libtiff (tiffcp -c lzw) of a 256 x 64 grey picture whose table fills up
+// and is cleared several times.
+TEST(LZWTest, DecodesLibtiffStrip) {
+  const Bytes strip = testing::readFile(testing::corpusPath("lzw_decode", "libtiff_strip"));
+  ASSERT_FALSE(strip.empty());
+  Bytes expected;
+  for (unsigned y = 0; y < 64; ++y) {
+    for (unsigned x = 0; x < 256; ++x) {
+      expected.push_back(static_cast<std::uint8_t>(x * x * 7 + y * 13 + (x * y) / 3));
+    }
+  }
+  EXPECT_EQ(lzwDecode(strip), expected);
+  EXPECT_EQ(lzwDecode(strip, expected.size()), expected);
+}
+
 TEST(LZWTest, RejectsNonLiteralFirstCode) {
   try {
     lzwDecode(packCodes({{256, 9}, {300, 9}, {257, 9}}));
