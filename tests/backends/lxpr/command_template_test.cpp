@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <random>
 #include <regex>
 #include <sstream>
-#include <stdexcept>
 #include <streambuf>
 #include <string>
 #include <vector>
@@ -72,65 +70,6 @@ TEST(CommandTemplate, ScannerFindsTheSameFieldsAsTheRegularExpression) {
   }
 }
 
-struct RenderCase {
-  const char* spec;
-  std::shared_ptr<const Argument> argument;
-  std::string expected;
-};
-
-TEST(CommandTemplate, FieldRenderingTable) {
-  const std::vector<RenderCase> cases = {
-      {"e$", arg<UIntegerArgument>(10u), "A"},
-      {"e$", arg<UIntegerArgument>(31u), "1"},
-      {"aaa$", arg<UIntegerArgument>(10u), "00A"},
-      {"aaaaaaaa$", arg<IntegerArgument>(-5), "FFFFFFFB"},
-      {"aaaa$", arg<IntegerArgument>(-5), "FFFF"},
-      {"aaaaaaaaaaaaaaaa$", arg<ULargeIntegerArgument>(0x123456789ABCDEF0ull), "123456789ABCDEF0"},
-      {"aa$", arg<USmallIntegerArgument>(uint8_t{255}), "FF"},
-      {"+bbb", arg<IntegerArgument>(0), "+000"},
-      {"+bbb", arg<IntegerArgument>(50), "+050"},
-      {"+bbb", arg<IntegerArgument>(-7), "-007"},
-      {"+bbb", arg<NegativeZeroArgument>(), "-000"},
-      {"+bbb", arg<IntegerArgument>(-12345), "-123"},
-      {"+aa", arg<NegativeZeroArgument>(), "-00"},
-      {"+ff", arg<NegativeZeroArgument>(), "-00"},
-      {"a", arg<NegativeZeroArgument>(), "-"},
-      {"aa", arg<NegativeZeroArgument>(), "-0"},
-      {"aa$", arg<NegativeZeroArgument>(), "-0"},
-      {"aaa*", arg<NegativeZeroArgument>(), "-00"},
-      {"bbb", arg<UIntegerArgument>(1000u), "100"},
-      {"aaaa", arg<UIntegerArgument>(7u), "0007"},
-      {"aaaa", arg<UIntegerArgument>(12345u), "1234"},
-      {"aaaa", arg<IntegerArgument>(-5), "00-5"},
-      {"aaaa", arg<IntegerArgument>(std::numeric_limits<int32_t>::min()), "-214"},
-      {"aaaaaaaaaaa", arg<IntegerArgument>(std::numeric_limits<int32_t>::min()), "-2147483648"},
-      {"a", arg<UIntegerArgument>(0u), "0"},
-      {"aaaaaaaaaaaaaaaaaaaa", arg<ULargeIntegerArgument>(~0ull), "18446744073709551615"},
-      {"aaa", arg<USmallIntegerArgument>(uint8_t{7}), "007"},
-      {"aa*", arg<IntegerArgument>(0x01020304), std::string("\x03\x04", 2)},
-      {"a*", arg<IntegerArgument>(0x01020304), std::string("\x04", 1)},
-      {"aaaa*", arg<IntegerArgument>(-2), std::string("\xFF\xFF\xFF\xFE", 4)},
-      {"a*", arg<USmallIntegerArgument>(uint8_t{0}), std::string("\0", 1)},
-      {"aaaaaaaa*", arg<ULargeIntegerArgument>(0x0102030405060708ull),
-       std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8)},
-      {"d", arg<StringArgument>("CD"), "C"},
-      {"ddd", arg<StringArgument>("C"), "C"},
-      {"d", arg<StringArgument>(""), ""},
-      {"w/3", arg<StringArgument>("ABCDE"), "ABC"},
-      {"w/0", arg<StringArgument>("ABCDE"), "ABCDE"},
-      {"e", arg<CharacterArgument>('3'), "3"},
-      {"eeee$", arg<CharacterArgument>('1'), "1"},
-      {"g/0", arg<BufferArgument>(std::vector<uint8_t>{0, 1, 0, 0xFF}),
-       std::string("\0\1\0\xFF", 4)},
-      {"g/2", arg<BufferArgument>(std::vector<uint8_t>{9, 8, 7}), std::string("\x09\x08", 2)},
-      {"g", arg<BufferArgument>(std::vector<uint8_t>{}), ""},
-  };
-  for (const RenderCase& c : cases) {
-    EXPECT_EQ(render(std::string("<") + c.spec + ">", {c.argument}), "<" + c.expected + ">")
-        << "field " << c.spec;
-  }
-}
-
 TEST(CommandTemplate, IssueCommandRenders) {
   EXPECT_EQ(render("XS;I,aaaa,bbbcde$fgh",
                    {arg<UIntegerArgument>(1u), arg<IntegerArgument>(0), arg<UIntegerArgument>(1u),
@@ -175,13 +114,6 @@ TEST(CommandTemplate, IntegerInLengthLimitedFieldIsUnsupported) {
     EXPECT_STREQ(e.what(), "Unsupported format");
   }
   EXPECT_EQ(out.str(), "X=");
-}
-
-TEST(CommandTemplate, BinaryFieldWiderThanValueIsOutOfRange) {
-  std::ostringstream out;
-  EXPECT_THROW(formatCommand(out, "aaaaa*", {arg<IntegerArgument>(1)}), std::out_of_range);
-  EXPECT_THROW(formatCommand(out, "aa*", {arg<USmallIntegerArgument>(uint8_t{1})}),
-               std::out_of_range);
 }
 
 // Accepts a fixed number of bytes, then fails every write.
