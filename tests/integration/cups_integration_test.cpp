@@ -62,9 +62,10 @@ class TempFolder {
 };
 
 // `cmake --install` of this build below DESTDIR with the given prefix.
-CommandResult stageInstall(const fs::path& destdir, const std::string& prefix) {
+CommandResult stageInstall(const fs::path& destdir, const std::string& prefix,
+                           std::chrono::milliseconds timeout = std::chrono::seconds(120)) {
   return runCommand({ORN_CMAKE_COMMAND, "--install", ORN_BINARY_DIR, "--prefix", prefix},
-                    {{"DESTDIR", destdir.string()}}, std::chrono::seconds(120));
+                    {{"DESTDIR", destdir.string()}}, timeout);
 }
 
 // CUPS's server binary folder below its prefix, as the install rules place the filter.
@@ -175,12 +176,13 @@ class CupsPrinting : public ::testing::Test {
  protected:
   void SetUp() override {
     SKIP_WITHOUT_CUPSD();
-    const CommandResult install = stageInstall(stage_.path() / "stage", "/usr");
+    const CommandResult install = stageInstall(stage_.path() / "stage", "/usr", left());
     ASSERT_EQ(install.exitStatus, 0) << install.output;
     const fs::path root = stage_.path() / "stage/usr";
     sandbox_ = std::make_unique<CupsdSandbox>(
         CupsdSandboxSettings{(root / cupsServerBinBelowPrefix() / "filter/rastertoorn").string(),
                              (root / "share/cups/model/orn").string()});
+    sandbox_->setDeadline(deadline_);
     sandbox_->start(std::chrono::seconds(30));
 
     // The sample label as a real PDF file, made by Ghostscript.
@@ -190,7 +192,7 @@ class CupsPrinting : public ::testing::Test {
     const CommandResult made =
         runCommand({gs, "-q", "-dBATCH", "-dNOPAUSE", "-dSAFER", "-sDEVICE=pdfwrite",
                     "-sOutputFile=" + pdf_, std::string(ORN_SOURCE_DIR) + "/samples/label.ps"},
-                   {}, std::chrono::seconds(60));
+                   {}, left());
     ASSERT_EQ(made.exitStatus, 0) << made.output;
     fs::permissions(pdf_, fs::perms::others_read, fs::perm_options::add);
   }
@@ -215,6 +217,16 @@ class CupsPrinting : public ::testing::Test {
     ASSERT_EQ(added.exitStatus, 0) << added.output;
   }
 
+  // What is left of the test's time limit, for one step.
+  std::chrono::milliseconds left() const {
+    const auto now = std::chrono::steady_clock::now();
+    return deadline_ > now ? std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - now)
+                           : std::chrono::milliseconds(0);
+  }
+
+  // The whole test, cupsd's start and every job included, ends within this time.
+  const std::chrono::steady_clock::time_point deadline_ =
+      std::chrono::steady_clock::now() + std::chrono::seconds(300);
   TempFolder stage_;
   std::unique_ptr<CupsdSandbox> sandbox_;
   std::string pdf_;
@@ -247,9 +259,8 @@ TEST_F(CupsPrinting, PrintsPdfLabelsOnEveryShippedQueue) {
   for (Job& job : jobs)
     job.id = sandbox_->submit(job.queue, pdf_, "Integration label", job.options);
 
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(180);
   for (const Job& job : jobs) {
-    EXPECT_EQ(sandbox_->waitForJob(job.id, deadline), IPP_JSTATE_COMPLETED)
+    EXPECT_EQ(sandbox_->waitForJob(job.id, deadline_), IPP_JSTATE_COMPLETED)
         << job.queue << " job " << job.id << ":\n"
         << joined(sandbox_->jobLog(job.id));
   }

@@ -234,6 +234,8 @@ ipp_jstate_t CupsdSandbox::waitForJob(int job,
   http_t* http =
       httpConnect2("127.0.0.1", port_, nullptr, AF_INET, HTTP_ENCRYPTION_NEVER, 1, 5000, nullptr);
   if (http == nullptr) return IPP_JSTATE_PENDING;
+  // A scheduler that stops answering fails the request instead of blocking the test.
+  httpSetTimeout(http, 10.0, nullptr, nullptr);
   ipp_jstate_t state = IPP_JSTATE_PENDING;
   while (std::chrono::steady_clock::now() < deadline) {
     cups_job_t* jobs = nullptr;

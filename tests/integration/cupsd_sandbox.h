@@ -34,6 +34,9 @@ class CupsdSandbox {
   void start(std::chrono::seconds timeout);
   void stop();
 
+  // No client command runs past this time (a test's overall time limit).
+  void setDeadline(std::chrono::steady_clock::time_point deadline) { deadline_ = deadline; }
+
   const std::string& root() const { return root_; }
   int port() const { return port_; }
 
@@ -58,6 +61,7 @@ class CupsdSandbox {
   std::string root_;
   int port_ = 0;
   std::unique_ptr<BackgroundProcess> cupsd_;
+  std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
 };
 
 }  // namespace OrnIntegration
