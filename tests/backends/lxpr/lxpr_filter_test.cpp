@@ -246,6 +246,12 @@ TEST(LXPRFilter, LabelGapFromModelRange) {
     EXPECT_EQ(out.substr(0, out.find('\n') + 1), c.expected) << c.gap;
     EXPECT_EQ(job.log.find("label gap"), std::string::npos);
   }
+  // A gap longer than the label, from a range reaching far below zero, stops the pitch at zero.
+  LXPRJob negative;
+  negative.settings.set("LabelGap", "-500");
+  negative.settings.set("LabelGap.Minimum", "-1000");
+  negative.settings.set("LabelGap.Maximum", "0");
+  EXPECT_EQ(runBlank(negative).substr(0, 19), "{D0000,1016,1524|}\n");
   LXPRJob withoutRange;
   withoutRange.settings.set("LabelGap", "3");
   EXPECT_EQ(runBlank(withoutRange), blankLabel());
