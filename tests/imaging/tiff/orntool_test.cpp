@@ -13,7 +13,7 @@ const std::string kTool = std::string(ORN_BINARY_DIR) + "/tools/orntool";
 
 TEST(OrntoolConvertTest, ConvertsWithBothCompressions) {
   const auto dir = testing::scratchDirectory("orntool");
-  testing::TiffSpec s;
+  testing::TiffLayout s;
   s.bits = 1;
   s.photometric = 0;
   const auto source = dir / "source.tif";

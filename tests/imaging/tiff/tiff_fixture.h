@@ -17,7 +17,7 @@ namespace Tesselin::testing {
 using Bytes = std::vector<std::uint8_t>;
 
 // Describes an uncompressed TIFF written by the test's own plain writer.
-struct TiffSpec {
+struct TiffLayout {
   bool bigEndian = false;
   std::uint16_t bits = 8;
   std::uint16_t samples = 1;
@@ -30,15 +30,15 @@ struct TiffSpec {
   std::uint32_t yResolution = 200;
 };
 
-inline std::uint32_t specRowBytes(const TiffSpec& s) {
+inline std::uint32_t layoutRowBytes(const TiffLayout& s) {
   return static_cast<std::uint32_t>((std::uint64_t{s.width} * s.samples * s.bits + 7) / 8);
 }
 
 // Pixels in the image layout (16-bit samples most significant byte first), bits past the last
 // pixel of a row clear.
-inline Bytes makePixels(const TiffSpec& s, unsigned seed) {
+inline Bytes makePixels(const TiffLayout& s, unsigned seed) {
   std::mt19937 random(seed);
-  const std::uint32_t rowBytes = specRowBytes(s);
+  const std::uint32_t rowBytes = layoutRowBytes(s);
   Bytes pixels(std::size_t{rowBytes} * s.height);
   for (std::uint32_t y = 0; y < s.height; ++y) {
     for (std::uint32_t x = 0; x < rowBytes; ++x) {
@@ -56,7 +56,7 @@ inline Bytes makePixels(const TiffSpec& s, unsigned seed) {
 // A plain uncompressed TIFF: header, one directory, values, strips. `pixels` are in the
 // image layout; WhiteIsZero files store their complement, little-endian files swap 16-bit
 // samples.
-inline Bytes writePlainTiff(const TiffSpec& s, const Bytes& pixels) {
+inline Bytes writePlainTiff(const TiffLayout& s, const Bytes& pixels) {
   Bytes file;
   auto put16 = [&](std::uint16_t v) {
     if (s.bigEndian) {
@@ -76,7 +76,7 @@ inline Bytes writePlainTiff(const TiffSpec& s, const Bytes& pixels) {
       put16(static_cast<std::uint16_t>(v >> 16));
     }
   };
-  const std::uint32_t rowBytes = specRowBytes(s);
+  const std::uint32_t rowBytes = layoutRowBytes(s);
   const std::uint32_t strips = (s.height + s.rowsPerStrip - 1) / s.rowsPerStrip;
   const std::uint16_t entries = 12;
   const std::uint32_t valuesAt = 8 + 2 + entries * 12 + 4;

@@ -14,11 +14,11 @@ namespace Tesselin {
 namespace {
 
 using testing::Bytes;
-using testing::TiffSpec;
+using testing::TiffLayout;
 
 struct ReadCase {
   const char* name;
-  TiffSpec spec;
+  TiffLayout layout;
   std::vector<const char*> tiffcpOptions;  // one conversion per entry
 };
 
@@ -32,14 +32,16 @@ class TIFFReaderLibtiffTest : public ::testing::TestWithParam<ReadCase> {};
 TEST_P(TIFFReaderLibtiffTest, ReadsWhatTiffcpWrites) {
   const ReadCase& c = GetParam();
   const auto dir = testing::scratchDirectory(std::string("read_") + c.name);
-  const Bytes pixels = testing::makePixels(c.spec, 17);
+  const Bytes pixels = testing::makePixels(c.layout, 17);
   const auto source = dir / "source.tif";
-  testing::writeFile(source, testing::writePlainTiff(c.spec, pixels));
+  testing::writeFile(source, testing::writePlainTiff(c.layout, pixels));
 
-  const std::uint32_t expectedX =
-      c.spec.unit == 3 ? static_cast<std::uint32_t>(c.spec.xResolution * 2.54) : c.spec.xResolution;
-  const std::uint32_t expectedY =
-      c.spec.unit == 3 ? static_cast<std::uint32_t>(c.spec.yResolution * 2.54) : c.spec.yResolution;
+  const std::uint32_t expectedX = c.layout.unit == 3
+                                      ? static_cast<std::uint32_t>(c.layout.xResolution * 2.54)
+                                      : c.layout.xResolution;
+  const std::uint32_t expectedY = c.layout.unit == 3
+                                      ? static_cast<std::uint32_t>(c.layout.yResolution * 2.54)
+                                      : c.layout.yResolution;
 
   int index = 0;
   for (const char* options : c.tiffcpOptions) {
@@ -57,19 +59,19 @@ TEST_P(TIFFReaderLibtiffTest, ReadsWhatTiffcpWrites) {
 
     TIFFFileInfo info;
     const Image image = readTiff(converted, &info);
-    EXPECT_EQ(image.bitsPerSample(), c.spec.bits);
-    EXPECT_EQ(image.channels(), c.spec.samples);
-    EXPECT_EQ(image.width(), c.spec.width);
-    EXPECT_EQ(image.height(), c.spec.height);
+    EXPECT_EQ(image.bitsPerSample(), c.layout.bits);
+    EXPECT_EQ(image.channels(), c.layout.samples);
+    EXPECT_EQ(image.width(), c.layout.width);
+    EXPECT_EQ(image.height(), c.layout.height);
     EXPECT_EQ(image.xResolution(), expectedX);
     EXPECT_EQ(image.yResolution(), expectedY);
     EXPECT_TRUE(image.data() == pixels) << "pixels differ";
   }
 }
 
-TiffSpec spec(bool bigEndian, std::uint16_t bits, std::uint16_t samples, std::uint16_t photometric,
-              std::uint16_t unit = 2) {
-  TiffSpec s;
+TiffLayout layoutOf(bool bigEndian, std::uint16_t bits, std::uint16_t samples,
+                    std::uint16_t photometric, std::uint16_t unit = 2) {
+  TiffLayout s;
   s.bigEndian = bigEndian;
   s.bits = bits;
   s.samples = samples;
@@ -91,22 +93,23 @@ const std::vector<const char*> kNoPredictor = {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, TIFFReaderLibtiffTest,
-    ::testing::Values(ReadCase{"grey8", spec(false, 8, 1, 1), kAll},
-                      ReadCase{"grey8WhiteIsZeroCentimetre", spec(true, 8, 1, 0, 3), kAll},
-                      ReadCase{"bilevelWhiteIsZero", spec(false, 1, 1, 0), kNoPredictor},
-                      ReadCase{"bilevelBlackIsZeroBigEndian", spec(true, 1, 1, 1, 3), kNoPredictor},
-                      ReadCase{"grey16", spec(false, 16, 1, 1), kAll},
-                      ReadCase{"rgb16BigEndian", spec(true, 16, 3, 2), kAll},
-                      ReadCase{"rgb8", spec(false, 8, 3, 2), kAll},
-                      ReadCase{"cmyk8BigEndian", spec(true, 8, 4, 5), kAll},
-                      ReadCase{"grey4", spec(false, 4, 1, 1), kNoPredictor},
-                      ReadCase{"grey2WhiteIsZero", spec(true, 2, 1, 0), kNoPredictor}),
+    ::testing::Values(ReadCase{"grey8", layoutOf(false, 8, 1, 1), kAll},
+                      ReadCase{"grey8WhiteIsZeroCentimetre", layoutOf(true, 8, 1, 0, 3), kAll},
+                      ReadCase{"bilevelWhiteIsZero", layoutOf(false, 1, 1, 0), kNoPredictor},
+                      ReadCase{"bilevelBlackIsZeroBigEndian", layoutOf(true, 1, 1, 1, 3),
+                               kNoPredictor},
+                      ReadCase{"grey16", layoutOf(false, 16, 1, 1), kAll},
+                      ReadCase{"rgb16BigEndian", layoutOf(true, 16, 3, 2), kAll},
+                      ReadCase{"rgb8", layoutOf(false, 8, 3, 2), kAll},
+                      ReadCase{"cmyk8BigEndian", layoutOf(true, 8, 4, 5), kAll},
+                      ReadCase{"grey4", layoutOf(false, 4, 1, 1), kNoPredictor},
+                      ReadCase{"grey2WhiteIsZero", layoutOf(true, 2, 1, 0), kNoPredictor}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // JPEG is lossy: libtiff's own decoding (tiffcp -c none) is the reference, pixel for pixel.
 struct JpegCase {
   const char* name;
-  TiffSpec spec;
+  TiffLayout layout;
   const char* options;
 };
 
@@ -118,7 +121,7 @@ TEST_P(TIFFReaderJpegTest, MatchesLibtiffDecoding) {
   const auto source = dir / "source.tif";
   const auto jpeg = dir / "jpeg.tif";
   const auto decoded = dir / "decoded.tif";
-  TiffSpec s = c.spec;
+  TiffLayout s = c.layout;
   s.width = 64;
   s.height = 48;
   testing::writeFile(source, testing::writePlainTiff(s, testing::makePixels(s, 5)));
@@ -141,14 +144,14 @@ TEST_P(TIFFReaderJpegTest, MatchesLibtiffDecoding) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, TIFFReaderJpegTest,
-    ::testing::Values(JpegCase{"grey", spec(false, 8, 1, 1), "-c jpeg -r 16"},
-                      JpegCase{"greyBigEndian", spec(true, 8, 1, 1), "-c jpeg:75 -r 8 -B"},
-                      JpegCase{"rgbAsYCbCr", spec(false, 8, 3, 2), "-c jpeg -r 16"},
-                      JpegCase{"rgbRaw", spec(false, 8, 3, 2), "-c jpeg:r -r 16"}),
+    ::testing::Values(JpegCase{"grey", layoutOf(false, 8, 1, 1), "-c jpeg -r 16"},
+                      JpegCase{"greyBigEndian", layoutOf(true, 8, 1, 1), "-c jpeg:75 -r 8 -B"},
+                      JpegCase{"rgbAsYCbCr", layoutOf(false, 8, 3, 2), "-c jpeg -r 16"},
+                      JpegCase{"rgbRaw", layoutOf(false, 8, 3, 2), "-c jpeg:r -r 16"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TIFFReaderTest, ReadsFromStreamThatCannotSeek) {
-  TiffSpec s = spec(false, 8, 1, 1);
+  TiffLayout s = layoutOf(false, 8, 1, 1);
   const Bytes pixels = testing::makePixels(s, 3);
   const Bytes file = testing::writePlainTiff(s, pixels);
   // A stream buffer without seeking, like a pipe.
@@ -164,7 +167,7 @@ TEST(TIFFReaderTest, ReadsFromStreamThatCannotSeek) {
 }
 
 TEST(TIFFReaderTest, DeliversRowsOfOneStrip) {
-  TiffSpec s = spec(true, 16, 1, 1);
+  TiffLayout s = layoutOf(true, 16, 1, 1);
   const Bytes pixels = testing::makePixels(s, 9);
   const Bytes file = testing::writePlainTiff(s, pixels);
   std::istringstream in(std::string(file.begin(), file.end()));
@@ -178,14 +181,14 @@ TEST(TIFFReaderTest, DeliversRowsOfOneStrip) {
                                          lengths.push_back(n);
                                          rows.insert(rows.end(), row, row + n);
                                        });
-  EXPECT_EQ(lengths, (std::vector<std::size_t>(3, testing::specRowBytes(s))));
+  EXPECT_EQ(lengths, (std::vector<std::size_t>(3, testing::layoutRowBytes(s))));
   EXPECT_TRUE(rows == Bytes(pixels.end() - static_cast<long>(rows.size()), pixels.end()));
   EXPECT_THROW(ImageIO::ReadStripDataFromTIFFFormat(in, info, 5, true, [](auto, auto) {}),
                ImageException);
 }
 
 TEST(TIFFReaderTest, LoadsIntoBitmapAsInk) {
-  TiffSpec s = spec(false, 1, 1, 0);  // WhiteIsZero: a set bit in the file is black
+  TiffLayout s = layoutOf(false, 1, 1, 0);  // WhiteIsZero: a set bit in the file is black
   const Bytes pixels = testing::makePixels(s, 2);
   const Bytes file = testing::writePlainTiff(s, pixels);
   std::istringstream in(std::string(file.begin(), file.end()));
@@ -194,7 +197,7 @@ TEST(TIFFReaderTest, LoadsIntoBitmapAsInk) {
   ASSERT_EQ(bitmap.width(), s.width);
   for (std::uint32_t y = 0; y < s.height; ++y) {
     for (std::uint32_t x = 0; x < s.width; ++x) {
-      const std::size_t at = y * testing::specRowBytes(s) + x / 8;
+      const std::size_t at = y * testing::layoutRowBytes(s) + x / 8;
       const bool white = (pixels[at] >> (7 - x % 8)) & 1;
       ASSERT_EQ(bitmap.getPixel(x, y), !white) << x << "," << y;
     }

@@ -73,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.file); });
 
 TEST(TIFFRobustnessTest, EveryProperPrefixFails) {
-  testing::TiffSpec s;
+  testing::TiffLayout s;
   const Bytes file = testing::writePlainTiff(s, testing::makePixels(s, 1));
   for (std::size_t size = 0; size < file.size(); ++size) {
     EXPECT_THROW(readBytes(Bytes(file.begin(), file.begin() + static_cast<long>(size))),
@@ -84,7 +84,7 @@ TEST(TIFFRobustnessTest, EveryProperPrefixFails) {
 
 // Single-byte changes anywhere in compressed files: the reader reads or throws ImageException.
 TEST(TIFFRobustnessTest, CorruptedCompressedFilesReadOrThrow) {
-  testing::TiffSpec s;
+  testing::TiffLayout s;
   s.width = 40;
   s.height = 30;
   Image image(8, 1, s.width, s.height, testing::makePixels(s, 6));
@@ -109,7 +109,7 @@ TEST(TIFFRobustnessTest, CorruptedCompressedFilesReadOrThrow) {
 
 TEST(TIFFRobustnessTest, ReportsMissingRequiredTags) {
   // Entries are removed from a valid plain file by renaming their tag to an unknown one.
-  testing::TiffSpec s;
+  testing::TiffLayout s;
   const Bytes good = testing::writePlainTiff(s, testing::makePixels(s, 1));
   const struct {
     std::uint16_t tag;

@@ -16,7 +16,7 @@ namespace Tesselin {
 namespace {
 
 using testing::Bytes;
-using testing::TiffSpec;
+using testing::TiffLayout;
 
 Image readTiff(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -41,7 +41,7 @@ class TIFFWriterTest : public ::testing::TestWithParam<std::tuple<WriteCase, std
 
 TEST_P(TIFFWriterTest, LibtiffReadsWhatWeWrite) {
   const auto& [c, compression] = GetParam();
-  TiffSpec s;
+  TiffLayout s;
   s.bits = c.bits;
   s.samples = c.samples;
   s.photometric = c.photometric;
@@ -141,7 +141,7 @@ TEST(TIFFWriterLayoutTest, RejectsOtherCompressionsAndFormats) {
 
 // Strips written by an older writer of ours held raw Deflate data without the zlib wrapper.
 TEST(TIFFWriterLayoutTest, ReaderAcceptsRawDeflateStrips) {
-  TiffSpec s;
+  TiffLayout s;
   const Bytes pixels = testing::makePixels(s, 4);
   Image image(8, 1, s.width, s.height, pixels);
   std::ostringstream out;
