@@ -10,9 +10,7 @@
 
 #include <array>
 #include <cerrno>
-#include <cstring>
 #include <limits>
-#include <string_view>
 
 #include "jobcontrol/log.h"
 
@@ -20,7 +18,8 @@ namespace Quillfeather {
 namespace {
 
 // Decimal reading as strtol does it: leading white space, an optional sign,
-// digits up to the first other byte. No digit at all makes the response invalid.
+// digits up to the first other byte (at most four here, so no overflow). No
+// digit at all makes the response invalid.
 int32_t parseNumber(std::span<const uint8_t> text) {
   size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
