@@ -10,11 +10,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -221,12 +221,14 @@ int CupsdSandbox::submit(const std::string& queue, const std::string& file,
   }
   arguments.push_back(file);
   const CommandResult result = client("lp", arguments);
-  std::smatch match;
-  const std::regex requestId("request id is " + queue + "-([0-9]+)");
-  if (result.exitStatus != 0 || !std::regex_search(result.output, match, requestId)) {
+  const std::string answer = "request id is " + queue + "-";
+  const size_t at = result.output.find(answer);
+  const size_t digits = at == std::string::npos ? 0 : at + answer.size();
+  if (result.exitStatus != 0 || at == std::string::npos || digits >= result.output.size() ||
+      !std::isdigit(static_cast<unsigned char>(result.output[digits]))) {
     throw std::runtime_error("lp failed for " + queue + ": " + result.output);
   }
-  return std::stoi(match[1].str());
+  return std::atoi(result.output.c_str() + digits);
 }
 
 ipp_jstate_t CupsdSandbox::waitForJob(int job,
