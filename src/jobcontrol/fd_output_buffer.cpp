@@ -41,6 +41,7 @@ FdOutputBuffer::int_type FdOutputBuffer::overflow(int_type c) {
 }
 
 std::streamsize FdOutputBuffer::xsputn(const char* s, std::streamsize n) {
+  if (n <= 0) return 0;
   const size_t size = static_cast<size_t>(n);
   const size_t room = static_cast<size_t>(epptr() - pptr());
   if (size <= room) {

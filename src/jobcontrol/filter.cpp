@@ -92,6 +92,11 @@ void Filter::runPages() {
   startJob();
 
   while (!failed_ && !reader.atEnd()) {
+    if (cancelCheck_ && cancelCheck_()) {
+      Log::info() << "Job cancelled after " << pageCount_ << " pages" << std::endl;
+      abort();
+      break;
+    }
     const PageHeader header = reader.readPageHeader();
     logPageHeader(header);
     Tesselin::Bitmap bitmap = pageBitmap(header, reader.readPageData(header), settings_);

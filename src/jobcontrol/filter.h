@@ -40,6 +40,8 @@ class Filter {
   void setJobEndHook(Hook hook) { jobEndHook_ = std::move(hook); }
   void setPageStartHook(Hook hook) { pageStartHook_ = std::move(hook); }
   void setPageEndHook(Hook hook) { pageEndHook_ = std::move(hook); }
+  // Asked before each page; when it answers true the job stops there, as abort().
+  void setCancelCheck(std::function<bool()> check) { cancelCheck_ = std::move(check); }
 
   // Runs the job once. Any exception sets the failed flag and passes on.
   void run();
@@ -74,6 +76,7 @@ class Filter {
   Hook jobEndHook_;
   Hook pageStartHook_;
   Hook pageEndHook_;
+  std::function<bool()> cancelCheck_;
 };
 
 }  // namespace Quillfeather

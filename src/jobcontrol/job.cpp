@@ -20,6 +20,21 @@
 namespace Quillfeather {
 namespace {
 
+// Set when CUPS cancels the job; the page loop stops before the next page, so
+// no command is ever left half written.
+volatile std::sig_atomic_t terminateRequested = 0;
+
+extern "C" void onTerminate(int) { terminateRequested = 1; }
+
+void handleSignals() {
+  struct sigaction action {};
+  action.sa_handler = onTerminate;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGTERM, &action, nullptr);
+  // A printer connection that went away shows as a write error, not a signal.
+  std::signal(SIGPIPE, SIG_IGN);
+}
+
 int usage(const char* program) {
   std::cerr << "Usage\n" << program << " job user title num-copies options [ filename ]\n";
   std::cerr.flush();
@@ -56,6 +71,7 @@ int runJob(char** argv, std::istream& input, std::ostream& output, InsertionVari
 
   std::unique_ptr<Filter> backend = makeBackend(language, input, output, settings);
   installInsertionHooks(*backend, variables, context);
+  backend->setCancelCheck([] { return terminateRequested != 0; });
   backend->run();
   output.flush();
   if (!output) throw IOException("Unable to write printer data to the output");
@@ -74,8 +90,7 @@ int runFilter(int argc, char** argv) {
   if (argc < 6) return usage(argv[0]);
 
   Log::setPrefixes("DEBUG", "INFO", "WARNING", "ERROR", "CRIT");
-  // A printer connection that went away shows as a write error, not a signal.
-  std::signal(SIGPIPE, SIG_IGN);
+  handleSignals();
   std::ios::sync_with_stdio(false);
 
   std::unique_ptr<std::ifstream> file;
