@@ -25,7 +25,9 @@ void logPageHeader(const PageHeader& h) {
   Log::debug() << "resolution: " << h.HWResolution[0] << "x" << h.HWResolution[1] << std::endl;
 }
 
-Tesselin::Bitmap pageBitmap(const PageHeader& header, std::vector<uint8_t> data,
+// The page as a bitmap. The data buffer is taken over; for grey pages it is
+// handed back after the conversion so that the next page can reuse it.
+Tesselin::Bitmap pageBitmap(const PageHeader& header, std::vector<uint8_t>& data,
                             const JobSettings& settings) {
   if (header.cupsBitsPerColor == 1 && header.cupsBitsPerPixel == 1) {
     // Rows of a bitmap are ceil(width / 8) bytes; other row lengths would shift
@@ -47,8 +49,10 @@ Tesselin::Bitmap pageBitmap(const PageHeader& header, std::vector<uint8_t> data,
       Log::info() << "Using thresholding" << std::endl;
     }
     const int darkness = Tesselin::darknessFromName(settings.get("ImageDarkness", "Normal"));
-    return Tesselin::downsample(image, Tesselin::Rect{0, 0, header.cupsWidth, header.cupsHeight},
-                                10, 0, method, darkness);
+    Tesselin::Bitmap bitmap = Tesselin::downsample(
+        image, Tesselin::Rect{0, 0, header.cupsWidth, header.cupsHeight}, 10, 0, method, darkness);
+    data = std::move(image.data());
+    return bitmap;
   }
   throw FilterException("Incorrect raster image format");
 }
@@ -99,7 +103,8 @@ void Filter::runPages() {
     }
     const PageHeader header = reader.readPageHeader();
     logPageHeader(header);
-    Tesselin::Bitmap bitmap = pageBitmap(header, reader.readPageData(header), settings_);
+    reader.readPageData(header, pageData_);
+    Tesselin::Bitmap bitmap = pageBitmap(header, pageData_, settings_);
 
     ++pageCount_;
     if (pageStartHook_) pageStartHook_(*this);
@@ -113,6 +118,7 @@ void Filter::runPages() {
     if (pageEndHook_) pageEndHook_(*this);
     output_.flush();
     if (!output_) throw IOException("Unable to write printer data to the output");
+    if (pageData_.empty()) pageData_ = std::move(bitmap.data());
   }
 
   endJob();

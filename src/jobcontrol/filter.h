@@ -5,6 +5,7 @@
 #include <istream>
 #include <ostream>
 #include <string_view>
+#include <vector>
 
 #include "imaging/bitmap.h"
 #include "ppd/job_settings.h"
@@ -77,6 +78,8 @@ class Filter {
   Hook pageStartHook_;
   Hook pageEndHook_;
   std::function<bool()> cancelCheck_;
+  // Page data buffer, reused from page to page.
+  std::vector<uint8_t> pageData_;
 };
 
 }  // namespace Quillfeather

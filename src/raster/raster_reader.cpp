@@ -97,18 +97,34 @@ bool RasterReader::atEnd() {
 PageHeader RasterReader::readPageHeader() { return Quillfeather::readPageHeader(format_, input_); }
 
 std::vector<uint8_t> RasterReader::readPageData(const PageHeader& header) {
+  std::vector<uint8_t> data;
+  readPageData(header, data);
+  return data;
+}
+
+void RasterReader::readPageData(const PageHeader& header, std::vector<uint8_t>& data) {
   const uint64_t rowBytes = header.cupsBytesPerLine;
   const uint64_t total = rowBytes * header.cupsHeight;
   if (total > kMaxPageBytes) {
     throw CUPSFormatException("Page of " + std::to_string(total) + " bytes exceeds the limit of " +
                               std::to_string(kMaxPageBytes) + " bytes");
   }
-  std::vector<uint8_t> data;
-  if (total == 0) return data;
+  if (total == 0) {
+    data.clear();
+    return;
+  }
 
   if (header.version != 2) {
+    if (data.capacity() >= total) {
+      data.resize(total);
+      if (!input_.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(total))) {
+        endOfInput();
+      }
+      return;
+    }
     // Grow as the data arrives, so a header that promises more than the stream
     // holds never costs a full-size allocation.
+    data.clear();
     size_t done = 0;
     while (done < total) {
       const size_t step = std::min<uint64_t>(kReadChunk, total - done);
@@ -119,7 +135,7 @@ std::vector<uint8_t> RasterReader::readPageData(const PageHeader& header) {
       }
       done += step;
     }
-    return data;
+    return;
   }
 
   const uint64_t bits =
@@ -127,6 +143,7 @@ std::vector<uint8_t> RasterReader::readPageData(const PageHeader& header) {
   const uint64_t bpp = std::max<uint64_t>(1, (bits + 7) / 8);
   CompressedLineDecoder decoder(*input_.rdbuf(), bpp, blankIsFF(header.cupsColorSpace) ? 0xFF : 0);
   const uint32_t height = header.cupsHeight;
+  data.clear();
   uint32_t row = 0;
   while (row < height) {
     const uint32_t repeat = decoder.byte() + 1u;
@@ -138,7 +155,6 @@ std::vector<uint8_t> RasterReader::readPageData(const PageHeader& header) {
     for (uint32_t i = 1; i < copies; ++i) std::memcpy(first + i * rowBytes, first, rowBytes);
     row += copies;
   }
-  return data;
 }
 
 }  // namespace Quillfeather

@@ -34,6 +34,9 @@ class RasterReader {
   PageHeader readPageHeader();
   // Reads the data of the page whose header was read last.
   std::vector<uint8_t> readPageData(const PageHeader& header);
+  // The same into a buffer whose memory is reused: pages of equal size cost no
+  // new allocation.
+  void readPageData(const PageHeader& header, std::vector<uint8_t>& data);
 
  private:
   std::istream& input_;

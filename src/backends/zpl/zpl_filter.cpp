@@ -8,6 +8,7 @@
 #include "backends/zpl/zpl_filter.h"
 
 #include <array>
+#include <cstring>
 #include <string>
 
 namespace Quillfeather {
@@ -33,23 +34,28 @@ std::string jobName(std::string title) {
   return title;
 }
 
-// Hex digits of rows [top, bottom). A line break follows every byte whose
-// running index is a multiple of 40, unless it starts or ends its row.
-std::string hexRows(const Tesselin::Bitmap& bitmap, uint32_t top, uint32_t bottom) {
+// Appends the hex digits of rows [top, bottom). A line break follows every
+// byte whose running index is a multiple of 40, unless it starts or ends its row.
+void appendHexRows(std::string& out, const Tesselin::Bitmap& bitmap, uint32_t top,
+                   uint32_t bottom) {
   const size_t width = bitmap.bytesPerRow();
   const size_t total = size_t{bottom - top} * width;
-  std::string out;
-  out.reserve(total * 2 + total / 40 + 1);
-  const uint8_t* data = bitmap.data().data();
-  size_t index = 0;
-  for (uint32_t y = top; y < bottom; ++y) {
-    const uint8_t* row = data + size_t{y} * width;
-    for (size_t x = 0; x < width; ++x, ++index) {
-      out.append(kHex[row[x]].data(), 2);
-      if (index % 40 == 0 && x != 0 && x + 1 != width) out.push_back('\n');
+  const size_t start = out.size();
+  out.resize(start + total * 2 + total / 40 + 1);
+  char* p = out.data() + start;
+  const uint8_t* row = bitmap.data().data() + size_t{top} * width;
+  size_t untilBreak = 1;  // the running index 0 is a multiple of 40
+  for (uint32_t y = top; y < bottom; ++y, row += width) {
+    for (size_t x = 0; x < width; ++x) {
+      std::memcpy(p, kHex[row[x]].data(), 2);
+      p += 2;
+      if (--untilBreak == 0) {
+        untilBreak = 40;
+        if (x != 0 && x + 1 != width) *p++ = '\n';
+      }
     }
   }
-  return out;
+  out.resize(static_cast<size_t>(p - out.data()));
 }
 
 }  // namespace
@@ -67,8 +73,11 @@ void ZPLFilter::outputPage(const Tesselin::Bitmap& bitmap, const PageHeader&) {
   const uint64_t width = bitmap.bytesPerRow();
   const uint64_t total = uint64_t{box.bottom - box.top} * width;
 
-  std::string page = "~DGR:PAGE.GRF," + std::to_string(total) + "," + std::to_string(width) + ",\n";
-  page += hexRows(bitmap, box.top, box.bottom);
+  // One buffer for the whole page, kept between pages so that its memory is reused.
+  std::string& page = page_;
+  page.clear();
+  page += "~DGR:PAGE.GRF," + std::to_string(total) + "," + std::to_string(width) + ",\n";
+  appendHexRows(page, bitmap, box.top, box.bottom);
   page += "\n^XA\n";
   if (pageCount() == 1) {
     page += "^FX JOB NAME: " + jobName(settings().get("Title", "Untitled")) + "^FS\n";

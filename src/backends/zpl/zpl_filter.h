@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "jobcontrol/filter.h"
 
 namespace Quillfeather {
@@ -15,6 +17,9 @@ class ZPLFilter : public Filter {
 
  protected:
   void outputPage(const Tesselin::Bitmap& bitmap, const PageHeader& header) override;
+
+ private:
+  std::string page_;
 };
 
 }  // namespace Quillfeather
