@@ -43,7 +43,7 @@ fuzz-run: fuzz
 	@scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 install: all
-	cmake --install $(BUILD)
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
