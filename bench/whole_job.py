@@ -8,6 +8,7 @@ time and the peak resident memory:
   read       cat of the 8-bit raster through a pipe (the floor for any filter)
   zpl        rastertoorn, ZPL, 1-bit 300 dpi
   label-zpl  rastertolabel in its ZPL mode on the same raster
+  lxpr1      rastertoorn, LXPR, 1-bit 300 dpi, Compression=Auto
   lxpr8      rastertoorn, LXPR, 8-bit 300 dpi dithered (DocumentType=Graphics), Compression=Auto
   one-*      the same filters on a one-label job (start-up included)
 """
@@ -93,6 +94,8 @@ def main():
     results["read"] = run(["cat"], grey, os.environ)
     results["zpl"] = run([filt] + args + [""], one_bit, dict(os.environ, PPD=zpl_ppd))
     if os.path.exists(lxpr_ppd):
+        results["lxpr1"] = run([filt] + args + ["Compression=Auto PrintMethod=DirectThermal"],
+                               one_bit, dict(os.environ, PPD=lxpr_ppd))
         results["lxpr8"] = run([filt] + args + ["DocumentType=Graphics Compression=Auto PrintMethod=DirectThermal"],
                                grey, dict(os.environ, PPD=lxpr_ppd))
     results["one-zpl"] = run([filt] + args + [""], one_bit_1, dict(os.environ, PPD=zpl_ppd))
