@@ -77,7 +77,7 @@ std::string rasterHeader(const TestPage& page, int version, bool bigEndian) {
   HeaderWriter w(version == 1 ? 420 : 1796, bigEndian);
   w.str(0, page.mediaClass);
   w.u32(276, page.resolution);
-  w.u32(280, page.resolution);
+  w.u32(280, page.verticalResolution());
   w.u32(340, page.numCopies);
   w.u32(344, page.orientation);
   w.u32(352, page.pageSize[0]);
@@ -106,20 +106,25 @@ std::string rasterStream(const std::vector<TestPage>& pages, int version, bool b
   return out;
 }
 
-TestPage randomBitmapPage(uint32_t width, uint32_t height, uint32_t seed, double density) {
+TestPage bitmapPage(uint32_t width, uint32_t height,
+                    const std::function<bool(uint32_t x, uint32_t y)>& black) {
   TestPage page;
   page.width = width;
   page.height = height;
-  std::mt19937 rng(seed);
-  std::bernoulli_distribution black(density);
-  const uint32_t bpl = page.rowBytes();
-  page.data.assign(size_t{bpl} * height, 0);
+  page.data.assign(size_t{page.rowBytes()} * height, 0);
+  if (!black) return page;
   for (uint32_t y = 0; y < height; ++y) {
     for (uint32_t x = 0; x < width; ++x) {
-      if (black(rng)) page.data[y * bpl + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+      if (black(x, y)) page.setPixel(x, y);
     }
   }
   return page;
+}
+
+TestPage randomBitmapPage(uint32_t width, uint32_t height, uint32_t seed, double density) {
+  std::mt19937 rng(seed);
+  std::bernoulli_distribution black(density);
+  return bitmapPage(width, height, [&](uint32_t, uint32_t) { return black(rng); });
 }
 
 TestPage randomGreyPage(uint32_t width, uint32_t height, uint32_t seed) {

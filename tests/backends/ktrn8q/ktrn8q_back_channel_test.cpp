@@ -8,12 +8,11 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <iostream>
-#include <sstream>
 
 #include "backends/ktrn8q/fake_printer.h"
 #include "backends/ktrn8q/hex.h"
 #include "backends/ktrn8q/ktrn8q_exceptions.h"
+#include "support/capture_stderr.h"
 
 namespace Quillfeather::ktrn8q {
 namespace {
@@ -47,18 +46,6 @@ std::vector<std::string> split(const std::string& bytes, std::size_t piece) {
   return chunks;
 }
 
-// Captures what the log writes to standard error.
-class CapturedLog {
- public:
-  CapturedLog() : previous_(std::cerr.rdbuf(text_.rdbuf())) {}
-  ~CapturedLog() { std::cerr.rdbuf(previous_); }
-  std::string text() const { return text_.str(); }
-
- private:
-  std::ostringstream text_;
-  std::streambuf* previous_;
-};
-
 struct Query {
   bool ok;
   int status;
@@ -66,7 +53,7 @@ struct Query {
 };
 
 Query query(int descriptor, std::chrono::milliseconds timeout = kShortTimeout) {
-  CapturedLog log;
+  OrnTest::CaptureStderr log;
   int status = -12345;
   const bool ok = queryPrinterStatus(descriptor, timeout, status);
   return {ok, status, log.text()};

@@ -4,39 +4,47 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <iostream>
+#include <functional>
 #include <map>
+#include <random>
 #include <sstream>
 
 #include "backends/ktrn8q/fake_printer.h"
 #include "backends/ktrn8q/hex.h"
-#include "backends/ktrn8q/raster_builder.h"
 #include "backends/ktrn8q/sheet_decoder.h"
+#include "support/capture_stderr.h"
+#include "support/raster_builder.h"
 
 namespace Quillfeather::ktrn8q {
 namespace {
 
+using OrnTest::CaptureStderr;
+using OrnTest::TestPage;
 using test::DecodedJob;
 using test::DecodedSheet;
 using test::fromHex;
-using test::makePage;
-using test::randomPage;
-using test::rasterStream;
-using test::TestPage;
 using test::toHex;
 
 using Settings = std::map<std::string, std::string>;
 
-class CapturedLog {
- public:
-  CapturedLog() : previous_(std::cerr.rdbuf(text_.rdbuf())) {}
-  ~CapturedLog() { std::cerr.rdbuf(previous_); }
-  std::string text() const { return text_.str(); }
+// A 1-bit page at the printer's 203 dpi whose page size in points matches its dots.
+TestPage makePage(uint32_t width, uint32_t height,
+                  const std::function<bool(uint32_t x, uint32_t y)>& black) {
+  TestPage page = OrnTest::bitmapPage(width, height, black);
+  page.resolution = 203;
+  page.pageSize[0] = width * 72 / 203;
+  page.pageSize[1] = height * 72 / 203;
+  return page;
+}
 
- private:
-  std::ostringstream text_;
-  std::streambuf* previous_;
-};
+// Random dots (about one in four black) with whole blank rows where
+// blankRow(y) says so.
+TestPage randomPage(uint32_t width, uint32_t height, uint32_t seed,
+                    const std::function<bool(uint32_t y)>& blankRow) {
+  std::mt19937 random(seed);
+  return makePage(width, height,
+                  [&](uint32_t, uint32_t y) { return !blankRow(y) && random() % 4 == 0; });
+}
 
 JobSettings jobSettings(const Settings& values) {
   JobSettings settings;
@@ -50,9 +58,9 @@ struct Job {
 };
 
 Job runJob(const Settings& values, const std::vector<TestPage>& pages) {
-  std::istringstream input(rasterStream(pages));
+  std::istringstream input(OrnTest::rasterStream(pages));
   std::ostringstream output;
-  CapturedLog log;
+  CaptureStderr log;
   KTRN8QFilter filter(input, output, jobSettings(values));
   filter.run();
   EXPECT_FALSE(filter.hasFailed());
@@ -68,7 +76,7 @@ std::string row(std::string_view data) { return fromHex("1B 2E 00 01 00 00") + s
 // The 108 bytes the printer should receive for row y of a page, worked out
 // dot by dot: narrower rows centred by whole bytes, wider ones cut at 864 dots.
 std::string expectedRow(const TestPage& page, uint32_t y, bool turned) {
-  const uint32_t bytes = page.bytesPerRow();
+  const uint32_t bytes = page.rowBytes();
   const uint32_t left = bytes >= 108 ? 0 : (108 - bytes) / 2;
   std::string out(108, '\0');
   for (uint32_t dot = 0; dot < 864; ++dot) {
@@ -161,9 +169,8 @@ class KTRN8QPaddingTest : public ::testing::TestWithParam<PaddingCase> {};
 TEST_P(KTRN8QPaddingTest, RowsAre108Bytes) {
   const PaddingCase& c = GetParam();
   // Every byte of the row distinct, so a shift or a cut in the wrong place shows.
-  TestPage page{c.width, 1, {}};
-  for (uint32_t i = 0; i < page.bytesPerRow(); ++i)
-    page.data.push_back(static_cast<uint8_t>(i + 1));
+  TestPage page = makePage(c.width, 1, {});
+  for (uint32_t i = 0; i < page.rowBytes(); ++i) page.data[i] = static_cast<uint8_t>(i + 1);
   const Job job = runJob({}, {page});
   const std::string data(page.data.begin(), page.data.begin() + static_cast<long>(c.kept));
   const std::string expected = fromHex("1B 40 1F 62 00 00 1B 50 01 00 1F 63 00 00") +
@@ -360,7 +367,7 @@ TEST(KTRN8QFilterTest, VaryingHeights) {
 }
 
 TEST(KTRN8QFilterTest, UnknownSettings) {
-  CapturedLog log;
+  CaptureStderr log;
   std::istringstream input;
   std::ostringstream output;
   const KTRN8QFilter filter(input, output,
@@ -373,7 +380,7 @@ TEST(KTRN8QFilterTest, UnknownSettings) {
 }
 
 TEST(KTRN8QFilterTest, DefaultsWithoutSettings) {
-  CapturedLog log;
+  CaptureStderr log;
   std::istringstream input;
   std::ostringstream output;
   const KTRN8QFilter filter(input, output, JobSettings());

@@ -4,23 +4,42 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <functional>
 #include <optional>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "backends/lxpr/log_capture.h"
 #include "backends/lxpr/lxpr_status.h"
-#include "backends/lxpr/test_raster.h"
+#include "support/capture_stderr.h"
+#include "support/raster_builder.h"
 
 namespace Quillfeather {
 namespace {
 
-using Testing::blankPage;
-using Testing::LogCapture;
-using Testing::pageOf;
-using Testing::TestPage;
+using OrnTest::CaptureStderr;
+using OrnTest::TestPage;
+
+// Pages at 203 dpi; the two resolutions are kept apart so that a test can
+// change one of them.
+TestPage at203Dpi(TestPage page) {
+  page.resolution = 203;
+  page.resolutionY = 203;
+  return page;
+}
+
+TestPage blankPage(uint32_t width, uint32_t height) {
+  return at203Dpi(OrnTest::bitmapPage(width, height));
+}
+
+TestPage pageOf(uint32_t width, uint32_t height,
+                const std::function<bool(uint32_t, uint32_t)>& black) {
+  return at203Dpi(OrnTest::bitmapPage(width, height, black));
+}
+
+TestPage randomPage(uint32_t width, uint32_t height, double density, uint32_t seed) {
+  return at203Dpi(OrnTest::randomBitmapPage(width, height, seed, density));
+}
 
 class LXPRJob {
  public:
@@ -28,9 +47,9 @@ class LXPRJob {
 
   // Runs the filter over the pages; returns the printer data, keeps the log.
   std::string run(const std::vector<TestPage>& pages) {
-    std::istringstream input(Testing::rasterStream(pages));
+    std::istringstream input(OrnTest::rasterStream(pages));
     std::ostringstream output;
-    LogCapture capture;
+    CaptureStderr capture;
     LXPRFilter filter(input, output, settings);
     try {
       filter.run();
@@ -164,13 +183,6 @@ void expectCroppedPage(const std::vector<uint8_t>& rows, uint32_t width, uint32_
   }
 }
 
-TestPage randomPage(uint32_t width, uint32_t height, double density, uint32_t seed) {
-  std::mt19937 random(seed);
-  std::bernoulli_distribution black(density);
-  TestPage page = pageOf(width, height, [&](uint32_t, uint32_t) { return black(random); });
-  return page;
-}
-
 // --- construction -------------------------------------------------------------------------
 
 TEST(LXPRFilter, PrintMethodMustBeKnown) {
@@ -260,8 +272,8 @@ TEST(LXPRFilter, LabelGapFromModelRange) {
 TEST(LXPRFilter, PageSizeInTenthsOfMillimetres) {
   LXPRJob job;
   TestPage page = blankPage(8, 1);
-  page.pageWidthPoints = 100;   // 352.7 -> 352
-  page.pageLengthPoints = 145;  // 511.5 -> 511
+  page.pageSize[0] = 100;  // 352.7 -> 352
+  page.pageSize[1] = 145;  // 511.5 -> 511
   const std::string out = job.run({page});
   EXPECT_EQ(out.substr(0, out.find('\n') + 1), "{D0531,0352,0511|}\n");
 }
@@ -385,7 +397,7 @@ TEST(LXPRFilter, IssueCommand) {
     LXPRJob job;
     for (const auto& [name, value] : c.settings) job.settings.set(name, value);
     TestPage page = blankPage(8, 2);
-    page.copies = c.copies;
+    page.numCopies = c.copies;
     EXPECT_EQ(job.run({page}), blankLabel("", c.issue)) << c.issue;
   }
 }
@@ -441,9 +453,9 @@ TEST(LXPRFilter, UncompressedGraphicIsTheBlackBox) {
     LXPRJob job;
     job.settings.set("Compression", mode);
     TestPage page = blankPage(203, 40);
-    page.set(20, 10);
-    page.set(30, 12);
-    page.set(180, 33);
+    page.setPixel(20, 10);
+    page.setPixel(30, 12);
+    page.setPixel(180, 33);
     const std::string out = job.run({page});
     const auto graphic = findGraphic(out);
     ASSERT_TRUE(graphic) << mode;
@@ -466,8 +478,8 @@ TEST(LXPRFilter, SkarnGraphicDecodesToTheBlackBox) {
   for (const auto& [width, height] : sizes) {
     for (double density : {0.01, 0.3}) {
       TestPage page = randomPage(width, height, density, seed++);
-      page.set(width - 1, height - 1);
-      page.resolutionX = 300;
+      page.setPixel(width - 1, height - 1);
+      page.resolution = 300;
       page.resolutionY = 600;
       LXPRJob job;
       job.settings.set("Compression", "SKARN");
@@ -491,8 +503,8 @@ TEST(LXPRFilter, SkarnResolutionField) {
     LXPRJob job;
     job.settings.set("Compression", "SKARN");
     TestPage page = blankPage(16, 2);
-    page.set(3, 1);
-    page.resolutionX = resolution;
+    page.setPixel(3, 1);
+    page.resolution = resolution;
     const auto graphic = findGraphic(job.run({page}));
     ASSERT_TRUE(graphic);
     EXPECT_EQ(graphic->fourth, expected) << resolution;
@@ -534,8 +546,8 @@ TEST(LXPRFilter, AutoSendsUncompressibleGraphicsRaw) {
     const char* reason;
   };
   TestPage wide = blankPage(4200, 3);
-  wide.set(0, 0);
-  wide.set(4099, 2);
+  wide.setPixel(0, 0);
+  wide.setPixel(4099, 2);
   const Case cases[] = {
       {wide, "Bitmap width exceeds supported width for SKARN compression"},
       {randomPage(4096, 140, 0.5, 99),
@@ -570,10 +582,10 @@ TEST(LXPRFilter, ZeroResolutionFailsOnlyWhenAGraphicIsPlaced) {
   for (const auto& [rx, ry] : {std::pair{0u, 203u}, std::pair{203u, 0u}}) {
     LXPRJob job;
     TestPage page = blankPage(16, 2);
-    page.resolutionX = rx;
+    page.resolution = rx;
     page.resolutionY = ry;
     EXPECT_EQ(job.run({page}), blankLabel());
-    page.set(1, 1);
+    page.setPixel(1, 1);
     try {
       job.run({page});
       ADD_FAILURE() << "zero resolution accepted";
@@ -589,7 +601,7 @@ TEST(LXPRFilter, PagesAreIndependentLabels) {
   LXPRJob job;
   job.settings.set("Compression", "None");
   TestPage printed = blankPage(8, 2);
-  printed.set(0, 0);
+  printed.setPixel(0, 0);
   const std::string out = job.run({blankPage(8, 2), printed, blankPage(8, 2)});
   EXPECT_EQ(out, blankLabel() + kLabelSize + "{C|}\n{SG;0000,0000,0001,0001,1,\x80|}\n" + kIssue +
                      blankLabel());
@@ -636,7 +648,7 @@ TEST(LXPRFilter, QueryStatusReadsTheBackChannel) {
   LXPRFilter filter(in, out, settings);
   int status = -1;
   {
-    LogCapture log;
+    CaptureStderr log;
     EXPECT_FALSE(filter.queryStatus(status));
     EXPECT_EQ(log.text(), "Info: Printer did not report any abnormal status\n");
   }

@@ -7,12 +7,12 @@
 
 #include <string>
 
-#include "backends/lxpr/log_capture.h"
+#include "support/capture_stderr.h"
 
 namespace Quillfeather {
 namespace {
 
-using Testing::LogCapture;
+using OrnTest::CaptureStderr;
 
 // Both ends of a pipe or socket pair, closed on destruction.
 class Channel {
@@ -198,7 +198,7 @@ TEST(LXPRStatus, QueryLogsEachOutcome) {
   for (const Case& c : cases) {
     Channel channel;
     if (!c.bytes.empty()) channel.send(c.bytes);
-    LogCapture log;
+    CaptureStderr log;
     int status = -1;
     EXPECT_EQ(queryLXPRStatus(channel.reader(), status), c.result) << c.name;
     EXPECT_EQ(log.text(), c.log) << c.name;
