@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -285,6 +286,15 @@ struct AdjustmentCase {
   std::string commands;  // between label size and "C"
 };
 
+// A blank label under each case's settings carries the case's commands.
+void expectAdjustmentCommands(std::span<const AdjustmentCase> cases) {
+  for (const AdjustmentCase& c : cases) {
+    LXPRJob job;
+    for (const auto& [name, value] : c.settings) job.settings.set(name, value);
+    EXPECT_EQ(runBlank(job), blankLabel(c.commands)) << c.commands;
+  }
+}
+
 TEST(LXPRFilter, FeedAdjustment) {
   const AdjustmentCase cases[] = {
       {{{"FeedAdjustment", "5"}}, "{AX;+050,+000,+00|}\n"},
@@ -303,11 +313,7 @@ TEST(LXPRFilter, FeedAdjustment) {
       {{{"FeedAdjustment", "abc"}}, ""},
       {{{"FeedAdjustment", "abc"}, {"BackFeedAdjustment", "1"}}, "{AX;+000,+000,+10|}\n"},
   };
-  for (const AdjustmentCase& c : cases) {
-    LXPRJob job;
-    for (const auto& [name, value] : c.settings) job.settings.set(name, value);
-    EXPECT_EQ(runBlank(job), blankLabel(c.commands)) << c.commands;
-  }
+  expectAdjustmentCommands(cases);
 }
 
 TEST(LXPRFilter, FeedAdjustmentLogsMissingRanges) {
@@ -346,11 +352,7 @@ TEST(LXPRFilter, ToneAdjustments) {
       {{{"FeedAdjustment", "1"}, {"ToneAdjustmentDirectThermal", "1"}},
        "{AX;+010,+000,+00|}\n{AY;+01,1|}\n"},
   };
-  for (const AdjustmentCase& c : cases) {
-    LXPRJob job;
-    for (const auto& [name, value] : c.settings) job.settings.set(name, value);
-    EXPECT_EQ(runBlank(job), blankLabel(c.commands)) << c.commands;
-  }
+  expectAdjustmentCommands(cases);
 }
 
 TEST(LXPRFilter, ToneAdjustmentLogsMissingRange) {
