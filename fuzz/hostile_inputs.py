@@ -623,6 +623,17 @@ def execute(case, args, work, index):
         shutil.rmtree(folder, ignore_errors=True)
 
 
+def make_and_execute(index, args, work, tiffs, printer_data):
+    """Makes mutant number index and runs it; the mutant's payload is dropped after
+    the run unless it must be kept."""
+    case = make_case(index, args, tiffs, printer_data)
+    result = execute(case, args, work, index)
+    if result[0] in ("ok", "failed"):
+        for key in ("raster", "ppd", "tiff", "data", "options"):
+            case.pop(key, None)
+    return case, result
+
+
 def keep_case(case, keep, index, outcome, detail):
     os.makedirs(keep, exist_ok=True)
     stem = os.path.join(keep, "%s-%d" % (case["target"], index))
@@ -656,22 +667,31 @@ def main():
     start = time.time()
     work = tempfile.mkdtemp(prefix="hostile-")
     try:
+        # Run copies, so that a rebuild during the run cannot swap the binaries.
+        for name in ("rastertoorn", "orntool"):
+            copy = os.path.join(work, name)
+            shutil.copy2(getattr(args, name), copy)
+            setattr(args, name, copy)
         tiffs = tiff_bases(work)
         printer_data = printer_data_bases(args, work)
         if len(printer_data) < len(LANGUAGES):
             print("could not make printer data with %s" % args.rastertoorn)
             return 1
-        cases = [make_case(i, args, tiffs, printer_data) for i in range(args.count)]
         outcomes = collections.defaultdict(collections.Counter)
         kinds = collections.defaultdict(collections.Counter)
         messages = collections.Counter()
         violations = []
         with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
-            futures = {pool.submit(execute, case, args, work, i): i for i, case in enumerate(cases)}
+            futures = {pool.submit(make_and_execute, i, args, work, tiffs, printer_data): i
+                       for i in range(args.count)}
+            done = 0
             for future in concurrent.futures.as_completed(futures):
                 i = futures[future]
-                case = cases[i]
-                outcome, detail = future.result()
+                case, (outcome, detail) = future.result()
+                done += 1
+                if done % 1000 == 0:
+                    print("%d of %d mutants run, %.0f s" % (done, args.count, time.time() - start),
+                          flush=True)
                 target = case["target"]
                 if target in ("raster", "preview"):
                     target += "/" + case["language"]
@@ -683,6 +703,7 @@ def main():
                     violations.append((i, outcome))
                     if args.keep:
                         keep_case(case, args.keep, i, outcome, detail)
+                    sys.stdout.flush()
                     print("VIOLATION case %d (%s, %s): %s\n%s" % (
                         i, case["target"], case["kind"], outcome, detail[-2000:]))
         elapsed = time.time() - start

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
+#include <utility>
+#include <vector>
 
 using namespace OrnTool;
 
@@ -62,6 +65,19 @@ TEST(PreviewImage, HasInkIgnoresBitsBeyondTheWidth) {
   EXPECT_FALSE(hasInk(bitmap));
   bitmap.setPixel(9, 2, true);
   EXPECT_TRUE(hasInk(bitmap));
+}
+
+TEST(PreviewImage, PrintableMessageKeepsOneLine) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"plain text, 0-9 ~", "plain text, 0-9 ~"},
+      {"a\nb", "a\\x0Ab"},
+      {"\r\t", "\\x0D\\x09"},
+      {std::string("\0x", 2), "\\x00x"},
+      {"\x7f\x80\xff", "\\x7F\\x80\\xFF"},
+      {"back\\slash", "back\\\\slash"},
+      {"", ""},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(printableMessage(text), expected) << text;
 }
 
 }  // namespace

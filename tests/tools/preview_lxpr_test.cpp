@@ -137,4 +137,21 @@ TEST(PreviewLxpr, DamagedDataIsRejected) {
   EXPECT_THROW(decodeLxpr(bytesOf(issue), 601), PreviewError);
 }
 
+// Found by the hostile-input run: a label size cut by a line feed was quoted into the
+// message as it stood, so the one-line error of orntool became two lines.
+TEST(PreviewLxpr, DamagedFieldsAreQuotedOnOneLine) {
+  const std::string issue = readable("XS;I,0001,0000C3000");
+  for (const std::string& size :
+       {std::string("D1554,1\n016,1524"), std::string("D1554,1016,15\r\x01")}) {
+    try {
+      decodeLxpr(bytesOf(readable(size) + issue), 203);
+      ADD_FAILURE() << "no error for " << size;
+    } catch (const PreviewError& e) {
+      const std::string message = e.what();
+      EXPECT_EQ(message.find_first_of("\r\n"), std::string::npos) << message;
+      EXPECT_NE(message.find("malformed label size"), std::string::npos) << message;
+    }
+  }
+}
+
 }  // namespace

@@ -103,4 +103,17 @@ TEST(PreviewZpl, DamagedDataIsRejected) {
   }
 }
 
+// Found by the hostile-input run: a damaged number quoted with the line feeds that followed.
+TEST(PreviewZpl, DamagedFieldsAreQuotedOnOneLine) {
+  try {
+    decodeZpl(bytesOf("~DGR:PAGE.GRF,72\xcb\n\n^XA,1,FF^XZ"));
+    ADD_FAILURE() << "no error";
+  } catch (const PreviewError& e) {
+    const std::string message = e.what();
+    EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+    EXPECT_NE(message.find("malformed"), std::string::npos) << message;
+    EXPECT_NE(message.find("\\xCB\\x0A"), std::string::npos) << message;
+  }
+}
+
 }  // namespace

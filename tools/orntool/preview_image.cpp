@@ -62,4 +62,23 @@ bool hasInk(const Tesselin::Bitmap& bitmap) {
   return false;
 }
 
+std::string printableMessage(std::string_view text) {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == '\\') {
+      out += "\\\\";
+    } else if (byte < 0x20 || byte > 0x7E) {
+      out += "\\x";
+      out += kDigits[byte >> 4];
+      out += kDigits[byte & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 }  // namespace OrnTool

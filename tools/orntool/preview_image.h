@@ -6,6 +6,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "imaging/bitmap.h"
@@ -44,5 +45,9 @@ void drawBitmap(Tesselin::Bitmap& canvas, const Tesselin::Bitmap& graphic, uint6
 
 // True when any dot of the picture is black.
 bool hasInk(const Tesselin::Bitmap& bitmap);
+
+// The message text of a decoder failure with every byte outside printable ASCII written as
+// \xHH (and a backslash as \\), so that data quoted from damaged input stays on one line.
+std::string printableMessage(std::string_view text);
 
 }  // namespace OrnTool

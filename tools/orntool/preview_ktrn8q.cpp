@@ -76,7 +76,7 @@ class Ktrn8qReader {
  private:
   [[noreturn]] void fail(const std::string& what) const {
     throw PreviewError("KT-RN8Q data, command at offset " + std::to_string(commandStart_) + ": " +
-                       what);
+                       printableMessage(what));
   }
 
   uint8_t byteAt(size_t at) const {

@@ -71,7 +71,7 @@ class LxprReader {
  private:
   [[noreturn]] void fail(const std::string& what) const {
     throw PreviewError("LXPR data, command at offset " + std::to_string(commandStart_) + ": " +
-                       what);
+                       printableMessage(what));
   }
 
   static std::string hex(uint8_t byte) {

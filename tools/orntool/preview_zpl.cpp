@@ -68,7 +68,7 @@ class ZplReader {
  private:
   [[noreturn]] void fail(const std::string& what) const {
     throw PreviewError("ZPL data, command at offset " + std::to_string(commandStart_) + ": " +
-                       what);
+                       printableMessage(what));
   }
 
   // The parameters: the text up to the next command.
