@@ -5,7 +5,7 @@ Renders a 200-page 4 x 6 inch label job with Ghostscript (gstoraster, cached in
 the build folder), then runs each job several times and reports the best wall
 time and the peak resident memory:
 
-  read       cat of the 8-bit raster through a pipe (the floor for any filter)
+  read       the 8-bit raster read through a pipe by cat (the floor for any filter)
   zpl        rastertoorn, ZPL, 1-bit 300 dpi
   label-zpl  rastertolabel in its ZPL mode on the same raster
   lxpr1      rastertoorn, LXPR, 1-bit 300 dpi, Compression=Auto
@@ -63,18 +63,27 @@ def zpl_label_ppd(data_dir):
 
 
 def run(cmd, stdin_path, env):
+    """Best wall time and peak RSS (KiB) of `cat FILE | cmd`, the raster arriving
+    through a pipe as it does from CUPS."""
     best, peak = None, 0
+    rss_file = tempfile.NamedTemporaryFile(delete=False)
+    rss_file.close()
+    timed = ["/usr/bin/time", "-f", "%M", "-o", rss_file.name] + cmd
     for _ in range(RUNS):
-        with open(stdin_path, "rb") as fin, open(os.devnull, "wb") as fout, \
-                open(os.devnull, "wb") as ferr:
+        with open(os.devnull, "wb") as fout, open(os.devnull, "wb") as ferr:
             start = time.perf_counter()
-            proc = subprocess.Popen(cmd, stdin=fin, stdout=fout, stderr=ferr, env=env)
-            _, status, usage = os.wait4(proc.pid, 0)
+            feeder = subprocess.Popen(["cat", stdin_path], stdout=subprocess.PIPE)
+            proc = subprocess.Popen(timed, stdin=feeder.stdout, stdout=fout, stderr=ferr, env=env)
+            feeder.stdout.close()
+            status = proc.wait()
+            feeder.wait()
             elapsed = time.perf_counter() - start
         if status != 0:
             raise SystemExit(f"{cmd[0]} failed with status {status}")
         best = elapsed if best is None else min(best, elapsed)
-        peak = max(peak, usage.ru_maxrss)
+        with open(rss_file.name) as f:
+            peak = max(peak, int(f.read().split()[-1]))
+    os.unlink(rss_file.name)
     return best, peak
 
 
