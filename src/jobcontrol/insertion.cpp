@@ -17,7 +17,7 @@ namespace {
 
 // An insertion file larger than this is not sent: it would only be a mistake
 // (a device or a log file) and could exhaust the memory of the print server.
-constexpr std::streamoff kMaxInsertionBytes = std::streamoff{64} << 20;
+constexpr size_t kMaxInsertionBytes = size_t{64} << 20;
 
 bool isCodeCharacter(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '%';
@@ -62,17 +62,25 @@ std::string readInsertionFile(const std::string& path, const InsertionVariables&
     Log::info() << "Unable to read file: " << path << std::endl;
     return {};
   }
-  std::string out;
-  std::string line;
-  std::streamoff total = 0;
-  while (std::getline(file, line)) {
-    total += static_cast<std::streamoff>(line.size()) + 1;
-    if (total > kMaxInsertionBytes) {
+  // Read in blocks with a bound, so that a file without line feeds (a device
+  // such as /dev/zero) cannot grow one line without limit.
+  std::string content;
+  char block[65536];
+  while (file.read(block, sizeof block) || file.gcount() > 0) {
+    content.append(block, static_cast<size_t>(file.gcount()));
+    if (content.size() > kMaxInsertionBytes) {
       Log::warning() << "Insertion file is too large and was not sent: " << path << std::endl;
       return {};
     }
-    out += substituteVariables(line, variables);
+  }
+  std::string out;
+  size_t start = 0;
+  while (start < content.size()) {
+    size_t end = content.find('\n', start);
+    if (end == std::string::npos) end = content.size();
+    out += substituteVariables(std::string_view(content).substr(start, end - start), variables);
     out += '\n';
+    start = end + 1;
   }
   return out;
 }

@@ -95,6 +95,12 @@ TEST(ExpandInsertionTest, MissingFileSendsNothing) {
   EXPECT_EQ(log.text(), "Info: Unable to read file: /nonexistent/orn/42\n");
 }
 
+TEST(ExpandInsertionTest, EndlessFileIsNotSent) {
+  OrnTest::CaptureStderr log;
+  EXPECT_EQ(expandInsertion({InsertionType::File, "/dev/zero"}, jobVariables()), "");
+  EXPECT_EQ(log.text(), "Warning: Insertion file is too large and was not sent: /dev/zero\n");
+}
+
 TEST(ExpandInsertionTest, JobValuesCannotLeaveTheFolder) {
   const fs::path secret = tempFile("secret", "do not send\n");
   const std::string pattern = (secret.parent_path() / "sub" / "%j").string();
