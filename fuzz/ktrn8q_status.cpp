@@ -70,7 +70,7 @@ struct QueryResult {
 };
 
 QueryResult query(const std::vector<uint8_t>& bytes, BackChannel::Outcome ending,
-              ScriptedChannel::Pieces pieces, uint32_t seed = 0) {
+                  ScriptedChannel::Pieces pieces, uint32_t seed = 0) {
   ScriptedChannel channel(bytes, ending, pieces, seed);
   std::string result;
   try {

@@ -23,7 +23,8 @@ size_t expect(const std::string& zpl, size_t pos, const std::string& text) {
 uint64_t number(const std::string& zpl, size_t& pos) {
   size_t start = pos;
   uint64_t value = 0;
-  while (pos < zpl.size() && zpl[pos] >= '0' && zpl[pos] <= '9') value = value * 10 + (zpl[pos++] - '0');
+  while (pos < zpl.size() && zpl[pos] >= '0' && zpl[pos] <= '9')
+    value = value * 10 + (zpl[pos++] - '0');
   if (pos == start) throw std::runtime_error("number expected at " + std::to_string(start));
   return value;
 }

@@ -11,8 +11,8 @@ namespace OrnTest {
 
 struct ZplLabel {
   uint32_t bytesPerRow = 0;
-  uint32_t top = 0;           // ^FO y offset
-  std::vector<uint8_t> rows;  // rows from 0 to top + graphic height, top rows blank
+  uint32_t top = 0;                         // ^FO y offset
+  std::vector<uint8_t> rows;                // rows from 0 to top + graphic height, top rows blank
   std::vector<std::string> formatCommands;  // the lines between ^XA and ^XZ
 };
 

@@ -60,8 +60,10 @@ TEST(ZPLFilterTest, JobSettingsOfTheFirstPage) {
   };
   const Case cases[] = {
       {{{"Title", "a~b^c"}}, "^FX JOB NAME: a_b_c^FS\n^PR2,2,\n"},
-      {{{"Title", "1234567890123456789012345"}}, "^FX JOB NAME: 12345678901234567890^FS\n^PR2,2,\n"},
-      {{{"CutInterval", "3"}, {"StripLabel", "True"}}, "^FX JOB NAME: Untitled^FS\n^MMC,\n^PR2,2,\n"},
+      {{{"Title", "1234567890123456789012345"}},
+       "^FX JOB NAME: 12345678901234567890^FS\n^PR2,2,\n"},
+      {{{"CutInterval", "3"}, {"StripLabel", "True"}},
+       "^FX JOB NAME: Untitled^FS\n^MMC,\n^PR2,2,\n"},
       {{{"StripLabel", "true"}}, "^FX JOB NAME: Untitled^FS\n^MMP,\n^PR2,2,\n"},
       {{{"StripLabel", "TRUE"}, {"PrintSpeed", "x"}}, "^FX JOB NAME: Untitled^FS\n^PR2,2,\n"},
       {{{"CutInterval", "0"}, {"PrintSpeed", "12"}}, "^FX JOB NAME: Untitled^FS\n^PR12,12,\n"},
