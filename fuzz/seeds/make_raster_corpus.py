@@ -71,6 +71,8 @@ def main():
     write("page2_wider_than_page1", sync() + header(64, 2) + bytes(16) + header(4096, 2) + bytes(1024))
     write("sync_only", sync())
     write("truncated_v1_header", sync(1) + header(64, 2, version=1)[:200])
+    # A compressed line of 256 MiB promised, one byte sent.
+    write("v2_huge_line_one_byte", sync(2) + header(256 << 20, 1, 8, 8, version=2) + bytes(1))
     return 0
 
 

@@ -87,23 +87,42 @@ void Filter::run() {
   }
 }
 
+bool Filter::cancelRequested() {
+  if (cancelled_) return true;
+  if (!cancelCheck_ || !cancelCheck_()) return false;
+  cancelled_ = true;
+  Log::info() << "Job cancelled after " << pageCount_ << " pages" << std::endl;
+  abort();
+  return true;
+}
+
 void Filter::runPages() {
   RasterReader reader(input_);
-  reader.readFormat();
+  // A cancel ends the input early. What the reader then reports (an end of
+  // input, a page cut short) is the cancel, not a fault of the job.
+  try {
+    reader.readFormat();
+  } catch (...) {
+    if (cancelRequested()) return;
+    throw;
+  }
   started_ = true;
   pageCount_ = 0;
   if (jobStartHook_) jobStartHook_(*this);
   startJob();
 
-  while (!failed_ && !reader.atEnd()) {
-    if (cancelCheck_ && cancelCheck_()) {
-      Log::info() << "Job cancelled after " << pageCount_ << " pages" << std::endl;
-      abort();
-      break;
+  while (!failed_ && !cancelRequested()) {
+    const bool end = reader.atEnd();
+    if (cancelRequested() || end) break;
+    PageHeader header;
+    try {
+      header = reader.readPageHeader();
+      logPageHeader(header);
+      reader.readPageData(header, pageData_);
+    } catch (...) {
+      if (cancelRequested()) break;
+      throw;
     }
-    const PageHeader header = reader.readPageHeader();
-    logPageHeader(header);
-    reader.readPageData(header, pageData_);
     Tesselin::Bitmap bitmap = pageBitmap(header, pageData_, settings_);
 
     ++pageCount_;
@@ -121,6 +140,8 @@ void Filter::runPages() {
     if (pageData_.empty()) pageData_ = std::move(bitmap.data());
   }
 
+  // Also after a cancel: the job end finishes what the printer holds (the
+  // front of a two-sided ticket, the last cut), and every page sent is whole.
   endJob();
   if (jobEndHook_) jobEndHook_(*this);
 }

@@ -41,7 +41,8 @@ class Filter {
   void setJobEndHook(Hook hook) { jobEndHook_ = std::move(hook); }
   void setPageStartHook(Hook hook) { pageStartHook_ = std::move(hook); }
   void setPageEndHook(Hook hook) { pageEndHook_ = std::move(hook); }
-  // Asked before each page; when it answers true the job stops there, as abort().
+  // Asked before each page and when the input ends; when it answers true the
+  // job is cancelled: it stops there, as abort(), and says so at Info level.
   void setCancelCheck(std::function<bool()> check) { cancelCheck_ = std::move(check); }
 
   // Runs the job once. Any exception sets the failed flag and passes on.
@@ -66,12 +67,15 @@ class Filter {
 
  private:
   void runPages();
+  // True once the cancel check has answered true (logged the first time).
+  bool cancelRequested();
 
   std::istream& input_;
   std::ostream& output_;
   JobSettings settings_;
   bool failed_ = false;
   bool started_ = false;
+  bool cancelled_ = false;
   uint32_t pageCount_ = 0;
   Hook jobStartHook_;
   Hook jobEndHook_;

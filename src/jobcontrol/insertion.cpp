@@ -56,11 +56,16 @@ bool usesUnsafePathValue(std::string_view path, const InsertionVariables& variab
   return unsafe;
 }
 
-std::string readInsertionFile(const std::string& path, const InsertionVariables& variables) {
+// Sends the substituted lines of a file, each with a line feed. The file is
+// read whole (up to the size limit) before anything is sent, so a file that is
+// too large sends nothing; the substituted text goes to the sink piece by piece,
+// so a short file of codes with long job values never builds a large string.
+void sendInsertionFile(const std::string& path, const InsertionVariables& variables,
+                       const InsertionSink& sink) {
   std::ifstream file(path, std::ios::binary);
   if (file.fail()) {
     Log::info() << "Unable to read file: " << path << std::endl;
-    return {};
+    return;
   }
   // Read in blocks with a bound, so that a file without line feeds (a device
   // such as /dev/zero) cannot grow one line without limit.
@@ -70,19 +75,18 @@ std::string readInsertionFile(const std::string& path, const InsertionVariables&
     content.append(block, static_cast<size_t>(file.gcount()));
     if (content.size() > kMaxInsertionBytes) {
       Log::warning() << "Insertion file is too large and was not sent: " << path << std::endl;
-      return {};
+      return;
     }
   }
-  std::string out;
+  const std::string_view text(content);
   size_t start = 0;
-  while (start < content.size()) {
-    size_t end = content.find('\n', start);
-    if (end == std::string::npos) end = content.size();
-    out += substituteVariables(std::string_view(content).substr(start, end - start), variables);
-    out += '\n';
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    substituteVariables(text.substr(start, end - start), variables, sink);
+    sink("\n");
     start = end + 1;
   }
-  return out;
 }
 
 std::string hostName() {
@@ -98,6 +102,11 @@ std::string formatTime(const std::tm& time, const std::string& format) {
   return out.str();
 }
 
+void sendInsertion(Filter& filter, const InsertionCommand& command,
+                   const InsertionVariables& variables) {
+  expandInsertion(command, variables, [&filter](std::string_view piece) { filter.write(piece); });
+}
+
 }  // namespace
 
 InsertionVariables makeInsertionVariables(const std::string& jobId, const std::string& user,
@@ -106,9 +115,8 @@ InsertionVariables makeInsertionVariables(const std::string& jobId, const std::s
                             {"%j", title}, {"%u", user},       {"%p", "0"}};
 }
 
-std::string substituteVariables(std::string_view text, const InsertionVariables& variables) {
-  std::string out;
-  out.reserve(text.size());
+void substituteVariables(std::string_view text, const InsertionVariables& variables,
+                         const InsertionSink& sink) {
   size_t emitted = 0;
   forEachCode(text, [&](size_t pos) {
     const std::string code(text.substr(pos, 2));
@@ -117,32 +125,46 @@ std::string substituteVariables(std::string_view text, const InsertionVariables&
       Log::info() << "Unknown value: " << code << std::endl;
       return;
     }
-    out.append(text.substr(emitted, pos - emitted));
-    out += it->second;
+    if (pos > emitted) sink(text.substr(emitted, pos - emitted));
+    sink(it->second);
     emitted = pos + 2;
   });
-  out.append(text.substr(emitted));
+  if (emitted < text.size()) sink(text.substr(emitted));
+}
+
+std::string substituteVariables(std::string_view text, const InsertionVariables& variables) {
+  std::string out;
+  out.reserve(text.size());
+  substituteVariables(text, variables, [&out](std::string_view piece) { out += piece; });
   return out;
 }
 
-std::string expandInsertion(const InsertionCommand& command, const InsertionVariables& variables) {
-  if (variables.empty()) return {};
+void expandInsertion(const InsertionCommand& command, const InsertionVariables& variables,
+                     const InsertionSink& sink) {
+  if (variables.empty()) return;
   switch (command.type) {
     case InsertionType::Text:
-      return substituteVariables(command.text, variables);
+      substituteVariables(command.text, variables, sink);
+      return;
     case InsertionType::File: {
       std::string code;
       if (usesUnsafePathValue(command.text, variables, code)) {
         Log::warning() << "Insertion file not sent: the job value " << code
                        << " in its path is not a plain file name" << std::endl;
-        return {};
+        return;
       }
-      return readInsertionFile(substituteVariables(command.text, variables), variables);
+      sendInsertionFile(substituteVariables(command.text, variables), variables, sink);
+      return;
     }
     case InsertionType::None:
       break;
   }
-  return {};
+}
+
+std::string expandInsertion(const InsertionCommand& command, const InsertionVariables& variables) {
+  std::string out;
+  expandInsertion(command, variables, [&out](std::string_view piece) { out += piece; });
+  return out;
 }
 
 void updateDateTime(InsertionVariables& variables, const JobContext& context) {
@@ -156,24 +178,24 @@ void updateDateTime(InsertionVariables& variables, const JobContext& context) {
 void installInsertionHooks(Filter& filter, InsertionVariables& variables, JobContext& context) {
   filter.setJobStartHook([&variables, &context](Filter& f) {
     updateDateTime(variables, context);
-    f.write(expandInsertion(context.insertion("Pre", "Job"), variables));
+    sendInsertion(f, context.insertion("Pre", "Job"), variables);
   });
   filter.setPageStartHook([&variables, &context](Filter& f) {
     updateDateTime(variables, context);
     variables["%p"] = std::to_string(f.pageCount());
-    f.write(expandInsertion(context.insertion("Pre", "Label"), variables));
+    sendInsertion(f, context.insertion("Pre", "Label"), variables);
     Log::info() << "Processing page: " << f.pageCount() << std::endl;
   });
   filter.setPageEndHook([&variables, &context](Filter& f) {
     updateDateTime(variables, context);
     variables["%p"] = std::to_string(f.pageCount());
-    f.write(expandInsertion(context.insertion("Post", "Label"), variables));
+    sendInsertion(f, context.insertion("Post", "Label"), variables);
     // One write, so the accounting line never interleaves with a log line.
     std::cerr << ("PAGE: " + std::to_string(f.pageCount()) + " 1\n") << std::flush;
   });
   filter.setJobEndHook([&variables, &context](Filter& f) {
     updateDateTime(variables, context);
-    f.write(expandInsertion(context.insertion("Post", "Job"), variables));
+    sendInsertion(f, context.insertion("Post", "Job"), variables);
   });
 }
 

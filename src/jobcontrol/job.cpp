@@ -1,16 +1,18 @@
 #include "jobcontrol/job.h"
 
+#include <fcntl.h>
 #include <malloc.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
 #include <exception>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
 
 #include "jobcontrol/backend_factory.h"
+#include "jobcontrol/fd_input_buffer.h"
 #include "jobcontrol/fd_output_buffer.h"
 #include "jobcontrol/insertion.h"
 #include "jobcontrol/job_context.h"
@@ -23,7 +25,7 @@ namespace Quillfeather {
 namespace {
 
 // Set when CUPS cancels the job; the page loop stops before the next page, so
-// no command is ever left half written.
+// no command is ever left half written, and a wait for input ends.
 volatile std::sig_atomic_t terminateRequested = 0;
 
 extern "C" void onTerminate(int) { terminateRequested = 1; }
@@ -99,9 +101,11 @@ int runFilter(int argc, char** argv) {
   mallopt(M_TRIM_THRESHOLD, 256 << 20);
   std::ios::sync_with_stdio(false);
 
-  std::unique_ptr<std::ifstream> file;
-  if (argc > 6) file = std::make_unique<std::ifstream>(argv[6], std::ios::binary);
-  std::istream& input = file ? *file : std::cin;
+  // The raster comes from the named file or standard input. A file that cannot
+  // be opened reads as empty input, which the raster reader reports.
+  const int inputFd = argc > 6 ? ::open(argv[6], O_RDONLY | O_CLOEXEC) : 0;
+  FdInputBuffer inputBuffer(inputFd, [] { return terminateRequested != 0; });
+  std::istream input(&inputBuffer);
   FdOutputBuffer stdoutBuffer(1);
   std::ostream output(&stdoutBuffer);
 

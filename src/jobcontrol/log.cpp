@@ -13,19 +13,40 @@ std::array<std::string, 5>& prefixes() {
   return table;
 }
 
-std::ostream& start(Level level) {
-  const std::string& prefix = prefixes()[level];
-  if (!prefix.empty()) std::cerr << prefix << ": ";
-  return std::cerr;
-}
-
 }  // namespace
 
-std::ostream& Log::debug() { return start(kDebug); }
-std::ostream& Log::info() { return start(kInfo); }
-std::ostream& Log::warning() { return start(kWarning); }
-std::ostream& Log::error() { return start(kError); }
-std::ostream& Log::critical() { return start(kCritical); }
+void appendEscapedControls(std::string& out, std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    } else {
+      out += c;
+    }
+  }
+}
+
+LogLine::~LogLine() {
+  std::string_view text = text_.view();
+  if (!text.empty() && text.back() == '\n') text.remove_suffix(1);  // std::endl
+  std::string line;
+  line.reserve(prefix_.size() + text.size() + 3);
+  if (!prefix_.empty()) line.append(prefix_).append(": ");
+  appendEscapedControls(line, text);
+  line += '\n';
+  // One write per message, so lines never interleave.
+  std::cerr.write(line.data(), static_cast<std::streamsize>(line.size()));
+  std::cerr.flush();
+}
+
+LogLine Log::debug() { return LogLine(prefixes()[kDebug]); }
+LogLine Log::info() { return LogLine(prefixes()[kInfo]); }
+LogLine Log::warning() { return LogLine(prefixes()[kWarning]); }
+LogLine Log::error() { return LogLine(prefixes()[kError]); }
+LogLine Log::critical() { return LogLine(prefixes()[kCritical]); }
 
 void Log::setPrefixes(std::string debug, std::string info, std::string warning, std::string error,
                       std::string critical) {

@@ -1,21 +1,52 @@
 #pragma once
 
-#include <ostream>
+#include <sstream>
 #include <string>
+#include <string_view>
 
 namespace Quillfeather {
 
-// The process-wide log on standard error. Each level writes its prefix and ": "
-// and returns the stream; the caller writes the message and ends it with
-// std::endl, so every message is one flushed line. There is no threshold: CUPS
-// decides which levels it keeps.
+// One message for the log: the caller streams its text into it, and the whole
+// line goes to standard error when the statement ends. Control bytes in the
+// text (values from the job, the PPD or the printer) are written as \xHH, so a
+// message is always exactly one line: CUPS reads every line as a new message,
+// and a line feed in a value could otherwise forge a "PAGE:" or "CRIT:" line.
+// A final std::endl only ends the message.
+class LogLine {
+ public:
+  explicit LogLine(const std::string& prefix) : prefix_(prefix) {}
+  ~LogLine();
+
+  LogLine(const LogLine&) = delete;
+  LogLine& operator=(const LogLine&) = delete;
+
+  template <typename T>
+  LogLine& operator<<(const T& value) {
+    text_ << value;
+    return *this;
+  }
+  LogLine& operator<<(std::ostream& (*manipulator)(std::ostream&)) {
+    manipulator(text_);
+    return *this;
+  }
+
+ private:
+  const std::string& prefix_;
+  std::ostringstream text_;
+};
+
+// Appends text with every byte below 0x20 and 0x7F written as \xHH.
+void appendEscapedControls(std::string& out, std::string_view text);
+
+// The process-wide log on standard error. Each level starts a message with its
+// prefix and ": ". There is no threshold: CUPS decides which levels it keeps.
 class Log {
  public:
-  static std::ostream& debug();
-  static std::ostream& info();
-  static std::ostream& warning();
-  static std::ostream& error();
-  static std::ostream& critical();
+  static LogLine debug();
+  static LogLine info();
+  static LogLine warning();
+  static LogLine error();
+  static LogLine critical();
 
   // Replaces the five prefixes, in level order (the entry point sets the CUPS ones).
   static void setPrefixes(std::string debug, std::string info, std::string warning,

@@ -53,13 +53,18 @@ class CompressedLineDecoder {
     }
   }
 
-  void line(uint8_t* row, size_t length) {
+  // Decodes one row of `length` bytes onto the end of data. The buffer grows
+  // run by run, as the decoded bytes arrive: a header that promises a huge row
+  // and a stream that ends early never cost the whole row.
+  void line(std::vector<uint8_t>& data, size_t length, size_t limit) {
+    const size_t start = data.size();
     size_t pos = 0;
     while (pos < length) {
       const uint8_t n = byte();
       const size_t left = length - pos;
       if (n == 128) {
-        std::memset(row + pos, blank_, left);
+        grow(data, start + length, limit);
+        std::memset(data.data() + start + pos, blank_, left);
         return;
       }
       const uint64_t pixels = n > 128 ? 257u - n : n + 1u;
@@ -67,14 +72,22 @@ class CompressedLineDecoder {
       if (count > left) {
         throw CUPSFormatException("Compressed raster data runs past the end of a line");
       }
+      grow(data, start + pos + count, limit);
+      uint8_t* run = data.data() + start + pos;
       if (n > 128) {
-        bytes(row + pos, count);
+        bytes(run, count);
       } else {
-        bytes(row + pos, bpp_);
-        for (size_t i = bpp_; i < count; i += bpp_) std::memcpy(row + pos + i, row + pos, bpp_);
+        bytes(run, bpp_);
+        for (size_t i = bpp_; i < count; i += bpp_) std::memcpy(run + i, run, bpp_);
       }
       pos += count;
     }
+  }
+
+  // Resizes to size, doubling the capacity at most up to the page size.
+  static void grow(std::vector<uint8_t>& data, size_t size, size_t limit) {
+    if (size > data.capacity()) data.reserve(std::min(limit, std::max(size, 2 * data.capacity())));
+    data.resize(size);
   }
 
  private:
@@ -147,12 +160,14 @@ void RasterReader::readPageData(const PageHeader& header, std::vector<uint8_t>& 
   uint32_t row = 0;
   while (row < height) {
     const uint32_t repeat = decoder.byte() + 1u;
-    // Rows arrive in order, so the buffer grows with them.
-    data.resize(std::min<uint64_t>(total, (uint64_t{row} + repeat) * rowBytes));
-    uint8_t* first = data.data() + row * rowBytes;
-    decoder.line(first, rowBytes);
+    decoder.line(data, rowBytes, total);
+    // Rows arrive in order; a repeat beyond the last row is clamped.
     const uint32_t copies = std::min(repeat, height - row);
-    for (uint32_t i = 1; i < copies; ++i) std::memcpy(first + i * rowBytes, first, rowBytes);
+    const size_t first = size_t{row} * rowBytes;
+    CompressedLineDecoder::grow(data, first + size_t{copies} * rowBytes, total);
+    for (uint32_t i = 1; i < copies; ++i) {
+      std::memcpy(data.data() + first + i * rowBytes, data.data() + first, rowBytes);
+    }
     row += copies;
   }
 }

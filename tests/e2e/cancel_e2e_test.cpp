@@ -85,29 +85,36 @@ TestPage stripedPage(uint32_t width, uint32_t height) {
 
 }  // namespace
 
-TEST(CancelTest, StopsBeforeTheNextPage) {
+// The input stalls (nothing arrives and it never ends) before the raster, after
+// the sync word and between pages: the signal ends the wait and the job at once.
+TEST(CancelTest, EndsAWaitForInput) {
   signal(SIGPIPE, SIG_IGN);
   const std::string ppd = writeTempFile("cancel.ppd", minimalPPD("ZPL"));
-  Child child = startFilter(ppd);
   const TestPage page = stripedPage(64, 8);
   const std::string stream = rasterStream({page, page});
   const size_t onePage = 4 + 1796 + page.data.size();
-  ASSERT_TRUE(writeAll(child.stdinFd, stream.substr(0, onePage)));
-  std::string out = readAvailable(child.stdoutFd, 2000);  // page 1 is flushed
-  ASSERT_NE(out.find("^IDR:PAGE.GRF^FS\n"), std::string::npos);
-
-  kill(child.pid, SIGTERM);
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  ASSERT_TRUE(writeAll(child.stdinFd, stream.substr(onePage)));
-  close(child.stdinFd);
-  out += readAvailable(child.stdoutFd, 5000);
-  const std::string err = readAvailable(child.stderrFd, 5000);
-  EXPECT_EQ(waitExit(child.pid), 1);
-  EXPECT_EQ(decodeZpl(out).size(), 1u);
-  EXPECT_NE(err.find("INFO: Job cancelled after 1 pages\n"), std::string::npos) << err;
-  EXPECT_TRUE(linesWithPrefix(err, "CRIT: ").empty());
-  close(child.stdoutFd);
-  close(child.stderrFd);
+  struct Case {
+    size_t bytesSent;
+    size_t pages;
+  };
+  for (const Case c : {Case{0, 0}, Case{4, 0}, Case{onePage, 1}}) {
+    SCOPED_TRACE(c.bytesSent);
+    Child child = startFilter(ppd);
+    ASSERT_TRUE(writeAll(child.stdinFd, stream.substr(0, c.bytesSent)));
+    std::string out = readAvailable(child.stdoutFd, c.pages ? 2000 : 300);
+    kill(child.pid, SIGTERM);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(waitExit(child.pid), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    out += readAvailable(child.stdoutFd, 1000);
+    const std::string err = readAvailable(child.stderrFd, 1000);
+    EXPECT_EQ(decodeZpl(out).size(), c.pages);
+    EXPECT_NE(err.find("INFO: Job cancelled after " + std::to_string(c.pages) + " pages\n"),
+              std::string::npos)
+        << err;
+    EXPECT_TRUE(linesWithPrefix(err, "CRIT: ").empty()) << err;
+    for (int fd : {child.stdinFd, child.stdoutFd, child.stderrFd}) close(fd);
+  }
 }
 
 TEST(CancelTest, FinishesTheGraphicItIsWriting) {

@@ -183,3 +183,22 @@ TEST(InsertionHooksTest, NoCommandsStillAccountPages) {
   EXPECT_NE(log.text().find("PAGE: 1 1\n"), std::string::npos);
   EXPECT_NE(log.text().find("PAGE: 2 1\n"), std::string::npos);
 }
+
+// A short file of codes with a long title expands to far more than the file: it
+// reaches the sink in pieces no longer than a line or a value, never as one string.
+TEST(ExpandInsertionTest, LongExpansionIsStreamed) {
+  std::string codes;
+  for (int i = 0; i < 4096; ++i) codes += "%j%j%%\n";
+  const fs::path path = tempFile("codes.txt", codes);
+  const std::string title(4096, 'T');
+  size_t total = 0, longest = 0, lineFeeds = 0;
+  expandInsertion({InsertionType::File, path.string()}, jobVariables(title),
+                  [&](std::string_view piece) {
+                    total += piece.size();
+                    longest = std::max(longest, piece.size());
+                    lineFeeds += piece == "\n";
+                  });
+  EXPECT_EQ(total, 4096 * (2 * title.size() + 2));
+  EXPECT_EQ(longest, title.size());
+  EXPECT_EQ(lineFeeds, 4096u);
+}

@@ -256,3 +256,28 @@ TEST(RasterReaderTest, ZeroBitsPerPixelDoesNotDivideByZero) {
   ASSERT_EQ(pages.size(), 1u);
   EXPECT_EQ(pages[0], (std::vector<uint8_t>{7, 7}));
 }
+
+// The buffer grows with the decoded data, for either kind of page data: a header
+// that promises a page of 256 MiB followed by a byte or two never costs it.
+TEST(RasterReaderTest, PromisedPageIsNotAllocatedBeforeItArrives) {
+  TestPage page;
+  page.width = 256u << 20;
+  page.bitsPerColor = page.bitsPerPixel = 8;
+  page.height = 1;
+  struct Case {
+    int version;
+    std::string data;
+  };
+  for (const Case& c : {Case{2, std::string("\0", 1)}, Case{2, std::string("\0\x7F\1", 3)},
+                        Case{3, std::string("\1")}}) {
+    SCOPED_TRACE(c.version);
+    std::istringstream in(std::string(c.version == 2 ? "RaS2" : "RaS3") +
+                          rasterHeader(page, c.version, true) + c.data);
+    RasterReader reader(in);
+    reader.readFormat();
+    const PageHeader header = reader.readPageHeader();
+    std::vector<uint8_t> data;
+    EXPECT_THROW(reader.readPageData(header, data), IOException);
+    EXPECT_LE(data.capacity(), size_t{32} << 20);
+  }
+}

@@ -77,7 +77,7 @@ uint32_t printMethodCode(const std::string& method) {
 
 // RFID data ends up inside a framed command; the framing characters or a
 // control byte would end it early and let the rest run as printer commands.
-bool isSafeCommandText(const std::string& text) {
+bool isSafeCommandText(std::string_view text) {
   return std::none_of(text.begin(), text.end(), [](char c) {
     const auto byte = static_cast<unsigned char>(c);
     return byte < 0x20 || c == '{' || c == '|' || c == '}';
@@ -114,7 +114,9 @@ void LXPRFilter::outputPage(const Tesselin::Bitmap& bitmap, const PageHeader& he
   }
   const uint32_t width = toTenths(header.PageSize[0], 72);
   const uint32_t length = toTenths(header.PageSize[1], 72);
-  // A gap range reaching below zero could make the pitch negative; it stops at zero.
+  // A negative gap larger than the label would make the pitch negative. It is
+  // clamped to zero rather than wrapped to a huge unsigned value, which would
+  // feed the printer four billion tenths of a millimetre.
   const int64_t pitch = std::max<int64_t>(0, int64_t{length} + gap);
   send("Daaaa,bbbb,cccc", {arg<UIntegerArgument>(static_cast<uint32_t>(
                                std::min<int64_t>(pitch, std::numeric_limits<uint32_t>::max()))),
@@ -268,16 +270,24 @@ void LXPRFilter::sendRFIDWrites() {
     int32_t number;
   };
   constexpr std::array<Bank, 2> kBanks{{{"RFIDUserMemData", 3}, {"RFIDEPCMemData", 1}}};
+  // The command carries at most this many characters of the text; the rest is
+  // never sent, so only these are checked.
+  constexpr size_t kMaxRFIDCharacters = 512;
   const JobSettings& s = settings();
-  for (const Bank& bank : kBanks) {
+  for (size_t i = 0; i < kBanks.size(); ++i) {
+    const Bank& bank = kBanks[i];
     if (!s.isCustom(bank.setting)) continue;
     const std::string data = s.get(bank.setting, "");
     if (data.empty()) continue;
-    if (!isSafeCommandText(data)) {
-      Log::warning() << bank.setting
-                     << " contains a framing character or a control character; the RFID write "
-                        "is not sent"
-                     << std::endl;
+    if (!isSafeCommandText(std::string_view(data).substr(0, kMaxRFIDCharacters))) {
+      // The settings are the same for every label: say it once per job.
+      if (!rfidRefusalLogged_[i]) {
+        Log::warning() << bank.setting
+                       << " contains a framing character or a control character; the RFID "
+                          "write is not sent"
+                       << std::endl;
+        rfidRefusalLogged_[i] = true;
+      }
       continue;
     }
     send("XBaa;bbbb,cccc,d,Tff,Gk,Vs,Btt=w/512",

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <istream>
 #include <ostream>
@@ -32,6 +33,8 @@ class LXPRFilter : public Filter {
 
   LXPRCommands::CommandWriter writer_;
   uint32_t printMethod_ = 0;
+  // One per RFID bank: its refusal was logged already.
+  std::array<bool, 2> rfidRefusalLogged_{};
 };
 
 }  // namespace Quillfeather
