@@ -36,17 +36,18 @@ class NullBuffer : public std::streambuf {
 // Option strings as CUPS would pass them, one per settings set.
 constexpr std::array<std::string_view, 8> kOptionSets = {
     "",
-    "DocumentType=Graphics ImageDarkness=Darkest Duplex=DuplexTumble CuttingMode=EveryPage",
+    "DocumentType=Graphics ImageDarkness=Darkest Duplex=DuplexTumble CuttingMode=EveryPage "
+    "ZPLCompression=Hex",
     "DocumentType=Text ImageDarkness=Lightest Duplex=DuplexNoTumble CuttingMode=EndOfDocument "
     "PrintOnBackOnly=True Compression=None",
     "Compression=SKARN CommandCharacters=Unreadable StripLabel=True CutInterval=2 "
-    "PrintMethod=ThermalTransfer Sensor=Reflective",
+    "PrintMethod=ThermalTransfer Sensor=Reflective ZPLCompression=Z64",
     "Compression=Auto CutModule=Partial CutInterval=1 PrintSpeed=10 LabelGap=Custom.5.0 "
     "Sensor=Transmissive",
     "DocumentType=Graphics ImageDarkness=Normal Duplex=DuplexTumble PrintOnBackOnly=True "
     "CuttingMode=None CutModule=Linerless",
     "PrintSpeed=99999999999 CutInterval=-5 LabelGap=Custom.-1 ImageDarkness=Bogus "
-    "Compression=Bogus Duplex=Bogus",
+    "Compression=Bogus Duplex=Bogus ZPLCompression=Bogus",
     "DocumentType=Graphics PrintMethod=DirectThermalHeadUp StripLabel=False CutInterval=10 "
     "Title=\\\"quoted\\\\title\\\"",
 };

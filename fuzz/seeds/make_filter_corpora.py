@@ -14,7 +14,8 @@ import sys
 HERE = os.path.dirname(os.path.abspath(__file__))
 FUZZ = os.path.dirname(HERE)
 ROOT = os.path.dirname(FUZZ)
-LANGUAGES = [("ZPL", "orn-zpl.ppd", ["", "DocumentType=Graphics"]),
+LANGUAGES = [("ZPL", "orn-zpl.ppd", ["", "DocumentType=Graphics", "ZPLCompression=None",
+                                     "ZPLCompression=Z64"]),
              ("LXPR", "orn-lxpr.ppd", ["Compression=SKARN", "Compression=None"]),
              ("KTRN8Q", "orn-ktrn8q.ppd", ["", "Duplex=DuplexTumble CuttingMode=EveryPage"])]
 

@@ -12,7 +12,8 @@ constexpr std::array<const char*, 5> kAdjustments = {
     "BackFeedAdjustment", "FeedAdjustment", "CutStripAdjustment", "ToneAdjustmentThermalTransfer",
     "ToneAdjustmentDirectThermal"};
 
-constexpr std::array<const char*, 2> kChoiceOptions = {"PrintSpeed", "TransferMode"};
+constexpr std::array<const char*, 3> kChoiceOptions = {"PrintSpeed", "TransferMode",
+                                                       "ZPLCompression"};
 
 }  // namespace
 

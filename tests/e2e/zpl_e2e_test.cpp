@@ -62,7 +62,7 @@ TEST_P(ZplGhostscriptTest, LabelsDecodeToThePages) {
 
   const std::vector<CupsPage> pages = pagesByLibcups(ras);
   ASSERT_EQ(pages.size(), 3u);
-  ProcessResult r = runFilter(sourcePath("models/orn-zpl.ppd"), slurp(ras));
+  ProcessResult r = runFilter(sourcePath("models/orn-zpl.ppd"), slurp(ras), "ZPLCompression=None");
   ASSERT_EQ(r.exitStatus, 0) << r.err;
   const std::vector<ZplLabel> labels = decodeZpl(r.out);
   ASSERT_EQ(labels.size(), pages.size());

@@ -1,6 +1,7 @@
 // Our ZPL rendered by zpl-renderer-js, a ZPL renderer no one here wrote, must
 // show exactly the pages of the raster job. The renderer lacks ^IM, so the
-// recall is rewritten to the equivalent ^XG at magnification 1,1.
+// recall is rewritten to the equivalent ^XG at magnification 1,1. Each form of the
+// graphic data is checked.
 #include <cups/raster.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -43,13 +44,16 @@ std::string slurp(const std::string& path) {
 
 }  // namespace
 
-TEST(ZplRendererTest, RenderedLabelsEqualThePages) {
+class ZplRendererTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ZplRendererTest, RenderedLabelsEqualThePages) {
   const std::string modules = sourcePath(".deps/node_modules");
   if (std::system("command -v node >/dev/null") != 0 || !fs::exists(modules + "/zpl-renderer-js")) {
     GTEST_SKIP() << "node or zpl-renderer-js missing (scripts/install-deps.sh installs them)";
   }
   const std::string raster = sourcePath("samples/label-203dpi.ras");
-  ProcessResult r = runFilter(sourcePath("models/orn-zpl.ppd"), slurp(raster));
+  ProcessResult r = runFilter(sourcePath("models/orn-zpl.ppd"), slurp(raster),
+                              std::string("ZPLCompression=") + GetParam());
   ASSERT_EQ(r.exitStatus, 0) << r.err;
 
   // One file per label, with the recall the renderer understands.
@@ -61,7 +65,7 @@ TEST(ZplRendererTest, RenderedLabelsEqualThePages) {
     std::string label = r.out.substr(start, pos + end.size() - start);
     const std::string recall = "^IMR:PAGE.GRF^FS";
     label.replace(label.find(recall), recall.size(), "^XGR:PAGE.GRF,1,1^FS");
-    const std::string index = std::to_string(pngs.size());
+    const std::string index = GetParam() + std::to_string(pngs.size());
     const std::string zpl = writeTempFile("render-" + index + ".zpl", label);
     pngs.push_back(zpl + ".png");
     args += " '" + zpl + "' '" + pngs.back() + "'";
@@ -97,3 +101,5 @@ TEST(ZplRendererTest, RenderedLabelsEqualThePages) {
   cupsRasterClose(ras);
   close(fd);
 }
+
+INSTANTIATE_TEST_SUITE_P(Compressions, ZplRendererTest, ::testing::Values("None", "Hex", "Z64"));

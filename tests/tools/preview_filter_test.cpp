@@ -103,7 +103,7 @@ TEST(PreviewOfFilterOutput, LxprLabelsShowThePagesInEveryCompressionAndFraming) 
 TEST(PreviewOfFilterOutput, ZplLabelsShowThePagesAndAgreeWithTheTestDecoder) {
   const TempDir dir;
   const std::vector<OrnTest::TestPage> pages = {labelPage(3), labelPage(4)};
-  const std::string data = runFilter(dir, "orn-zpl", "PrintSpeed=3", pages);
+  const std::string data = runFilter(dir, "orn-zpl", "PrintSpeed=3 ZPLCompression=None", pages);
   const auto labels = decodeZpl(bytesOf(data));
   ASSERT_EQ(labels.size(), 2u);
   const auto reference = OrnTest::decodeZpl(data);

@@ -1,7 +1,7 @@
 // The ZPL the filter writes: commands that start with "~" or "^" and two letters, parameters
 // up to the next command. What the preview understands:
-//   ~DGname,T,W,<hex>   download a graphic of T bytes, W bytes a row, as 2 x T hexadecimal
-//                       digits (line feeds between them are ignored)
+//   ~DGname,T,W,<data>  download a graphic of T bytes, W bytes a row, as hexadecimal digits
+//                       (plain or with repeat counts) or Z64 data: preview_zpl_graphic.cpp
 //   ^XA ... ^XZ         one label format; ^XZ prints it
 //   ^FOx,y              field origin in dots
 //   ^IMname / ^XGname   draw the stored graphic at the field origin
@@ -15,6 +15,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "orntool/preview_zpl_graphic.h"
 
 namespace OrnTool {
 
@@ -34,13 +36,6 @@ struct Placed {
     return graphic->rowBytes == 0 ? 0 : graphic->bytes.size() / graphic->rowBytes;
   }
 };
-
-int hexValue(uint8_t c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 
 class ZplReader {
  public:
@@ -181,21 +176,14 @@ class ZplReader {
     }
     if (heldBytes_ + total > kMaxHeldGraphicBytes) fail("too much graphic data stored");
 
+    const size_t start = pos_;
+    while (pos_ < data_.size() && data_[pos_] != '^' && data_[pos_] != '~') ++pos_;
+    const std::string_view text(reinterpret_cast<const char*>(data_.data()) + start, pos_ - start);
     Graphic graphic{rowBytes, {}};
-    graphic.bytes.reserve(total);
-    int high = -1;
-    while (graphic.bytes.size() < total) {
-      if (pos_ >= data_.size()) fail("the graphic data is cut short");
-      const uint8_t c = data_[pos_++];
-      if (c == '\n' || c == '\r') continue;
-      const int value = hexValue(c);
-      if (value < 0) fail("graphic data holds a character that is not a hexadecimal digit");
-      if (high < 0) {
-        high = value;
-      } else {
-        graphic.bytes.push_back(static_cast<uint8_t>(high << 4 | value));
-        high = -1;
-      }
+    try {
+      graphic.bytes = decodeZplGraphicData(text, total, rowBytes);
+    } catch (const PreviewError& e) {
+      fail(e.what());
     }
     heldBytes_ += total;
     graphics_[name] = std::move(graphic);
