@@ -18,6 +18,7 @@ test fails or times out, "survived" when the whole suite passes, and
 every mutant with its result; the summary line gives the kill count.
 """
 import argparse
+import filecmp
 import json
 import os
 import random
@@ -123,25 +124,38 @@ def sh(cmd, cwd, timeout=None):
 
 
 def copy_tree(work):
-    if os.path.exists(work):
-        shutil.rmtree(work)
+    # Sources are copied over an earlier copy; its build folder is kept so that only what
+    # changed is rebuilt. Files the tree no longer has are removed.
     files = subprocess.run(["git", "ls-files", "-co", "--exclude-standard"], cwd=ROOT, check=True,
                            capture_output=True, text=True).stdout.split("\n")
+    wanted = set()
     for f in files:
         if not f or not os.path.isfile(os.path.join(ROOT, f)):
             continue
+        wanted.add(f)
         dest = os.path.join(work, f)
         os.makedirs(os.path.dirname(dest), exist_ok=True)
-        shutil.copy2(os.path.join(ROOT, f), dest)
+        if not os.path.exists(dest) or not filecmp.cmp(os.path.join(ROOT, f), dest, shallow=False):
+            shutil.copy2(os.path.join(ROOT, f), dest)
+    for top, dirs, names in os.walk(work):
+        dirs[:] = [d for d in dirs if os.path.join(top, d) != os.path.join(work, "build")]
+        for name in names:
+            rel = os.path.relpath(os.path.join(top, name), work)
+            if rel not in wanted:
+                os.remove(os.path.join(top, name))
 
 
 def run_suite(build, jobs):
+    """The names of the failing tests (empty when the suite passes)."""
     try:
-        r = sh(["ctest", "-j", str(jobs), "--stop-on-failure", "--timeout", "120", "-Q"], build,
+        r = sh(["ctest", "-j", str(jobs), "--stop-on-failure", "--timeout", "120"], build,
                timeout=900)
-        return r.returncode == 0
     except subprocess.TimeoutExpired:
-        return False
+        return ["(suite timed out)"]
+    if r.returncode == 0:
+        return []
+    failed = re.findall(r"^\s*\d+ - (\S+) \(", r.stdout.split("tests FAILED:")[-1], re.M)
+    return failed or ["(ctest failed)"]
 
 
 def apply(work, mutant, revert=False):
@@ -175,21 +189,22 @@ def run(args):
             "-DCMAKE_CXX_FLAGS_RELEASE=-O1", "-DORN_BENCH=OFF"], work)
     if r.returncode != 0 or sh(["ninja", "-C", "build"], work).returncode != 0:
         sys.exit("mutation run: the unmutated tree does not build")
-    if not run_suite(build, jobs):
+    if run_suite(build, jobs):
         sys.exit("mutation run: the unmutated suite fails; fix it first")
     results = []
     for m in plan:
-        start = time.time()
+        start, failed = time.time(), []
         if not apply(work, m):
             outcome = "missing"
         elif sh(["ninja", "-C", "build"], work).returncode != 0:
             outcome = "unbuildable"
         else:
-            outcome = "survived" if run_suite(build, jobs) else "killed"
+            failed = run_suite(build, jobs)
+            outcome = "killed" if failed else "survived"
         if outcome != "missing":
             apply(work, m, revert=True)
-        results.append(dict(m, result=outcome, seconds=round(time.time() - start, 1)))
-        print(f"{m['id']:3d} {outcome:11s} {m['file']}:{m['line']} {m['operator']}", flush=True)
+        results.append(dict(m, result=outcome, failed=failed[:5], seconds=round(time.time() - start, 1)))
+        print(f"{m['id']:3d} {outcome:11s} {m['file']}:{m['line']} {m['operator']} {' '.join(failed[:2])}", flush=True)
         with open(args.report, "w") as f:
             json.dump(results, f, indent=1)
     sh(["ninja", "-C", "build"], work)
