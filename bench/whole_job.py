@@ -3,10 +3,12 @@
 
 Renders a 200-page 4 x 6 inch label job with Ghostscript (gstoraster, cached in
 the build folder), then runs each job several times and reports the best wall
-time and the peak resident memory:
+time, the peak resident memory and the bytes written (for the printer):
 
   read       the 8-bit raster read through a pipe by cat (the floor for any filter)
-  zpl        rastertoorn, ZPL, 1-bit 300 dpi
+  zpl-none   rastertoorn, ZPL, 1-bit 300 dpi, graphics in plain hex (ZPLCompression=None)
+  zpl-hex    the same in ZPL's compressed hex (ZPLCompression=Hex, the PPD's default)
+  zpl-z64    the same as Z64 data (ZPLCompression=Z64)
   label-zpl  rastertolabel in its ZPL mode on the same raster
   lxpr1      rastertoorn, LXPR, 1-bit 300 dpi, Compression=Auto
   lxpr8      rastertoorn, LXPR, 8-bit 300 dpi dithered (DocumentType=Graphics), Compression=Auto
@@ -62,9 +64,16 @@ def zpl_label_ppd(data_dir):
     return target
 
 
+def output_bytes(cmd, stdin_path, env):
+    with open(stdin_path, "rb") as fin:
+        out = subprocess.run(cmd, stdin=fin, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                             env=env, check=True).stdout
+    return len(out)
+
+
 def run(cmd, stdin_path, env):
-    """Best wall time and peak RSS (KiB) of `cat FILE | cmd`, the raster arriving
-    through a pipe as it does from CUPS."""
+    """Best wall time, peak RSS (KiB) and output bytes of `cat FILE | cmd`, the raster
+    arriving through a pipe as it does from CUPS."""
     best, peak = None, 0
     rss_file = tempfile.NamedTemporaryFile(delete=False)
     rss_file.close()
@@ -84,7 +93,7 @@ def run(cmd, stdin_path, env):
         with open(rss_file.name) as f:
             peak = max(peak, int(f.read().split()[-1]))
     os.unlink(rss_file.name)
-    return best, peak
+    return best, peak, output_bytes(cmd, stdin_path, env)
 
 
 def main():
@@ -101,7 +110,9 @@ def main():
     args = ["1", "bench", "bench", "1"]
     results = {}
     results["read"] = run(["cat"], grey, os.environ)
-    results["zpl"] = run([filt] + args + [""], one_bit, dict(os.environ, PPD=zpl_ppd))
+    for form in ("None", "Hex", "Z64"):
+        results[f"zpl-{form.lower()}"] = run([filt] + args + [f"ZPLCompression={form}"], one_bit,
+                                             dict(os.environ, PPD=zpl_ppd))
     if os.path.exists(lxpr_ppd):
         results["lxpr1"] = run([filt] + args + ["Compression=Auto PrintMethod=DirectThermal"],
                                one_bit, dict(os.environ, PPD=lxpr_ppd))
@@ -115,12 +126,16 @@ def main():
         results["one-label-zpl"] = run([RASTERTOLABEL] + args + [""], one_bit_1, env)
 
     print(f"Whole jobs, {PAGES} pages of 4 x 6 in at 300 dpi, best of {RUNS} runs")
-    print(f"{'job':<16}{'wall s':>10}{'pages/s':>10}{'peak RSS MiB':>14}")
-    for name, (secs, rss) in results.items():
+    print(f"{'job':<16}{'wall s':>10}{'pages/s':>10}{'peak RSS MiB':>14}{'bytes out':>14}")
+    for name, (secs, rss, size) in results.items():
         pages = 1 if name.startswith("one") else PAGES
-        print(f"{name:<16}{secs:>10.3f}{pages / secs:>10.0f}{rss / 1024:>14.1f}")
+        print(f"{name:<16}{secs:>10.3f}{pages / secs:>10.0f}{rss / 1024:>14.1f}{size:>14,}")
     if "label-zpl" in results:
-        print(f"ZPL: rastertoorn takes {results['zpl'][0] / results['label-zpl'][0]:.2f} x the time of rastertolabel")
+        label_secs, _, label_bytes = results["label-zpl"]
+        for form in ("none", "hex", "z64"):
+            secs, _, size = results[f"zpl-{form}"]
+            print(f"ZPL {form}: {size / label_bytes:.2f} x the bytes and {secs / label_secs:.2f} x "
+                  f"the time of rastertolabel")
         print(f"One label: rastertoorn {results['one-zpl'][0] * 1000:.1f} ms, rastertolabel {results['one-label-zpl'][0] * 1000:.1f} ms")
     if "lxpr8" in results:
         print(f"8-bit LXPR job: {results['lxpr8'][0] / results['read'][0]:.2f} x the time of reading the raster")

@@ -60,6 +60,20 @@ char* putRun(char* p, char digit, size_t count) {
   return p;
 }
 
+uint64_t load64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// The first byte index in [from, to) whose value is not `fill`; whole words at a time.
+size_t skipBytes(const uint8_t* row, size_t from, size_t to, uint8_t fill) {
+  const uint64_t pattern = fill * uint64_t{0x0101010101010101};
+  while (from + 8 <= to && load64(row + from) == pattern) from += 8;
+  while (from < to && row[from] == fill) ++from;
+  return from;
+}
+
 // One row of `width` bytes in the shortened form: at most 2 x width + 1 characters.
 char* putCompressedRow(char* p, const uint8_t* row, size_t width) {
   const auto nibble = [row](size_t i) {
@@ -71,21 +85,18 @@ char* putCompressedRow(char* p, const uint8_t* row, size_t width) {
   if (last == 0 || last == 15) {
     const uint8_t fill = last == 0 ? 0x00 : 0xFF;
     size_t k = width;
+    while (k >= 8 && load64(row + k - 8) == fill * uint64_t{0x0101010101010101}) k -= 8;
     while (k > 0 && row[k - 1] == fill) --k;
     end = (k > 0 && (row[k - 1] & 15) == last) ? 2 * k - 1 : 2 * k;
   }
+  const size_t fullBytes = end / 2;  // bytes whose two digits both lie before `end`
   for (size_t i = 0; i < end;) {
     const int digit = nibble(i);
-    const uint8_t both = static_cast<uint8_t>(digit * 0x11);
     size_t j = i + 1;
-    while (j < end) {
-      if ((j & 1) == 0 && j + 2 <= end && row[j >> 1] == both) {
-        j += 2;
-      } else if (nibble(j) == digit) {
-        ++j;
-      } else {
-        break;
-      }
+    if ((j & 1) != 0 && j < end && nibble(j) == digit) ++j;
+    if ((j & 1) == 0 && j < end) {
+      j = 2 * skipBytes(row, j / 2, fullBytes, static_cast<uint8_t>(digit * 0x11));
+      if (j < end && nibble(j) == digit) ++j;
     }
     p = putRun(p, kDigits[digit], j - i);
     i = j;
