@@ -15,7 +15,6 @@
 #include <stdexcept>
 
 #include "compression/bit_reader.h"
-#include "compression/bit_writer.h"
 #include "compression/deflate_bit_reader.h"
 #include "compression/deflate_compression.h"
 #include "compression/exceptions.h"
@@ -388,22 +387,6 @@ TEST(BitIOTest, ReadersMatchBitOrderReferences) {
     ASSERT_EQ(bits.readBits(count), expected) << position;
     position += count;
   }
-
-  std::vector<std::pair<std::uint32_t, unsigned>> values;
-  std::ostringstream out;
-  {
-    StreamBitWriter writer(out);
-    for (int i = 0; i < 5000; ++i) {
-      const unsigned count = 1 + random() % 32;
-      values.emplace_back(
-          static_cast<std::uint32_t>(random()) & (count == 32 ? ~0u : (1u << count) - 1), count);
-      writer.writeBits(values.back().first, count);
-    }
-    writer.flush();
-  }
-  std::istringstream back(out.str());
-  StreamBitReader reader(back);
-  for (auto [value, count] : values) ASSERT_EQ(reader.readBits(count), value);
 }
 
 TEST(RollingOutputBufferTest, CopiesWindowsAndLimits) {
