@@ -1,276 +1,250 @@
+// Bitmap operations; the byte-wise ones also against plain per-pixel references on random
+// bitmaps of awkward sizes.
 #include "imaging/bitmap.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
+#include <array>
 
 #include "imaging/imaging_exception.h"
+#include "pixel_reference.h"
 
 namespace Tesselin {
 namespace {
 
-template <typename F>
-std::string bitmapError(F&& f) {
-  try {
-    f();
-  } catch (const BitmapException& e) {
-    return e.what();
+using Bytes = std::vector<uint8_t>;
+using testing::bitAt;
+using testing::putBit;
+using testing::randomBitmap;
+auto err = [](auto&& f) { return testing::errorOf<BitmapException>(f); };
+
+bool refColumnEmpty(const Bitmap& b, uint32_t x) {
+  for (uint32_t y = 0; y < b.height(); ++y) {
+    if (bitAt(b.data(), b.bytesPerRow(), x, y)) return false;
   }
-  return "no BitmapException";
+  return true;
 }
 
-TEST(BitmapTest, ConstructorsSetOneBitOneChannel) {
+bool refRowEmpty(const Bitmap& b, uint32_t y) {
+  for (uint32_t i = 0; i < b.bytesPerRow(); ++i) {
+    if (b.data()[size_t{y} * b.bytesPerRow() + i] != 0) return false;
+  }
+  return true;
+}
+
+// Rows count whole bytes (padding too), columns only pixels; no inked column gives 0..1.
+Rect refBoundingBox(const Bitmap& b) {
+  std::vector<uint32_t> rows, columns;
+  for (uint32_t y = 0; y < b.height(); ++y) {
+    if (!refRowEmpty(b, y)) rows.push_back(y);
+  }
+  if (rows.empty()) return {0, 0, 0, 0};
+  for (uint32_t x = 0; x < b.width(); ++x) {
+    if (!refColumnEmpty(b, x)) columns.push_back(x);
+  }
+  return {columns.empty() ? 0 : columns.front(), rows.front(),
+          columns.empty() ? 1 : columns.back() + 1, rows.back() + 1};
+}
+
+Bytes refCrop(const Bitmap& b, const Rect& r) {
+  const uint32_t width = r.right - r.left, rowBytes = (width + 7) / 8;
+  Bytes out(size_t{rowBytes} * (r.bottom - r.top));
+  for (uint32_t y = 0; y < r.bottom - r.top; ++y) {
+    for (uint32_t x = 0; x < width; ++x) {
+      putBit(out, rowBytes, x, y, bitAt(b.data(), b.bytesPerRow(), r.left + x, r.top + y));
+    }
+  }
+  return out;
+}
+
+// Every pixel from the opposite corner; padding bits stay as they were.
+Bytes refRotate180(const Bitmap& b) {
+  Bytes out = b.data();
+  for (uint32_t y = 0; y < b.height(); ++y) {
+    for (uint32_t x = 0; x < b.width(); ++x) {
+      putBit(out, b.bytesPerRow(), x, y,
+             bitAt(b.data(), b.bytesPerRow(), b.width() - 1 - x, b.height() - 1 - y));
+    }
+  }
+  return out;
+}
+
+TEST(BitmapFastPathsTest, MatchReferencesOnRandomBitmaps) {
+  uint32_t seed = 1;
+  for (uint32_t width : testing::kAwkwardWidths) {
+    for (uint32_t height : {1u, 2u, 3u, 8u, 17u}) {
+      for (bool clean : {true, false}) {
+        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height) +
+                     (clean ? "" : " dirty"));
+        std::mt19937 random(seed);
+        // Sparse: empty columns and rows occur, sometimes only padding bits are set.
+        Bitmap sparse(width, height);
+        for (int i = random() % 4; i > 0; --i)
+          sparse.setPixel(random() % width, random() % height, true);
+        if (!clean && width % 8 != 0)
+          sparse.data()[(random() % height + 1) * sparse.bytesPerRow() - 1] |= 1;
+        const Bitmap dense = randomBitmap(width, height, seed++, 1, clean);
+        for (const Bitmap* b : std::array<const Bitmap*, 2>{&sparse, &dense}) {
+          ASSERT_EQ(b->boundingBox(), refBoundingBox(*b));
+          for (uint32_t x = 0; x < width; ++x)
+            ASSERT_EQ(b->isColumnEmpty(x), refColumnEmpty(*b, x)) << x;
+          for (uint32_t y = 0; y < height; ++y)
+            ASSERT_EQ(b->isRowEmpty(y), refRowEmpty(*b, y)) << y;
+        }
+        const Bitmap full = randomBitmap(width, height, seed++, 4, clean);
+        for (int i = 0; i < 12; ++i) {
+          Rect r{static_cast<uint32_t>(random() % width), static_cast<uint32_t>(random() % height),
+                 0, 0};
+          r.right = r.left + 1 + random() % (width - r.left);
+          r.bottom = r.top + 1 + random() % (height - r.top);
+          if (i == 0) r = {0, 0, width, height};
+          if (i == 1) r = {width - 1, height - 1, width, height};
+          ASSERT_EQ(Bitmap::crop(full, r).data(), refCrop(full, r))
+              << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+        }
+        Bitmap rotated = full;
+        rotated.rotate180();
+        ASSERT_EQ(rotated.data(), refRotate180(full));
+        rotated.rotate180();
+        ASSERT_EQ(rotated.data(), full.data());
+      }
+    }
+  }
+}
+
+TEST(BitmapTest, ConstructionAndPixels) {
   const Bitmap empty;
   EXPECT_TRUE(empty.isBitmap());
   EXPECT_EQ(empty.bitsPerSample(), 1u);
   EXPECT_EQ(empty.channels(), 1u);
   EXPECT_FALSE(empty.isValid());
-  const Bitmap sized(13, 3);
-  EXPECT_EQ(sized.bytesPerRow(), 2u);
-  EXPECT_EQ(sized.data(), std::vector<uint8_t>(6, 0));
-  const Bitmap pair(std::pair<uint32_t, uint32_t>{9, 2});
-  EXPECT_EQ(pair.dataSize(), 4u);
-  EXPECT_EQ(pair.origin(), (std::pair<uint32_t, uint32_t>{0, 0}));
-}
-
-TEST(BitmapTest, DataConstructorRequiresWholeRows) {
-  EXPECT_EQ(bitmapError([] { Bitmap(std::vector<uint8_t>(5), 13, 3); }),
-            "Source data does not match size");
-  EXPECT_EQ(bitmapError([] { Bitmap(std::vector<uint8_t>(7), 13, 3); }),
-            "Source data does not match size");
-  const Bitmap ok(std::vector<uint8_t>{0xFF, 0xF8}, 13, 1);
-  EXPECT_TRUE(ok.getPixel(12, 0));
-}
-
-TEST(BitmapTest, CopyAndAssignmentKeepOrigin) {
-  Bitmap a(8, 1);
+  EXPECT_EQ(Bitmap(13, 3).data(), Bytes(6, 0));
+  EXPECT_EQ(Bitmap(std::pair<uint32_t, uint32_t>{9, 2}).dataSize(), 4u);
+  for (size_t size : {5, 7}) {
+    EXPECT_EQ(err([&] { Bitmap(Bytes(size), 13, 3); }), "Source data does not match size");
+  }
+  Bitmap a(16, 2);
   a.setOrigin(3, 4);
-  const Bitmap b = a;
-  EXPECT_EQ(b.origin(), (std::pair<uint32_t, uint32_t>{3, 4}));
+  a.setPixel(0, 0, true);
+  a.setPixel(9, 1, true);
+  EXPECT_EQ(a.data(), (Bytes{0x80, 0x00, 0x00, 0x40}));
+  EXPECT_TRUE(a.getPixel(9, 1));
+  EXPECT_FALSE(a.getPixel(8, 1));
+  a.setPixel(0, 0, false);
+  EXPECT_EQ(a.data()[0], 0);
   Bitmap c;
   c = a;
-  EXPECT_EQ(c.origin(), (std::pair<uint32_t, uint32_t>{3, 4}));
-  Bitmap d = std::move(c);
-  EXPECT_EQ(d.origin(), (std::pair<uint32_t, uint32_t>{3, 4}));
-}
-
-TEST(BitmapTest, PixelsAreMostSignificantBitFirst) {
-  Bitmap b(16, 2);
-  b.setPixel(0, 0, true);
-  b.setPixel(9, 1, true);
-  EXPECT_EQ(b.data(), (std::vector<uint8_t>{0x80, 0x00, 0x00, 0x40}));
-  EXPECT_TRUE(b.getPixel(9, 1));
-  EXPECT_FALSE(b.getPixel(8, 1));
-  b.setPixel(0, 0, false);
-  EXPECT_EQ(b.data()[0], 0);
-}
-
-TEST(BitmapTest, PixelAccessOutsideThrows) {
+  EXPECT_EQ(Bitmap(std::move(c)).origin(), (std::pair<uint32_t, uint32_t>{3, 4}));
+  // Writes outside are refused instead of landing in another row or past the end.
   Bitmap b(10, 2);
-  EXPECT_EQ(bitmapError([&] { b.getPixel(10, 0); }), "Index out of range");
-  EXPECT_EQ(bitmapError([&] { b.getPixel(0, 2); }), "Index out of range");
-  // Writes outside the bitmap are refused instead of landing in another row or past the end.
-  EXPECT_EQ(bitmapError([&] { b.setPixel(10, 0, true); }), "Index out of range");
-  EXPECT_EQ(bitmapError([&] { b.setPixel(0, 2, true); }), "Index out of range");
-  EXPECT_EQ(b.data(), std::vector<uint8_t>(4, 0));
-}
-
-TEST(BitmapTest, RowAccess) {
-  Bitmap b(12, 2);
-  const std::vector<uint8_t> row = {0xAB, 0xC0};
-  b.setRow(1, row);
-  EXPECT_EQ(b.getRow(1), row);
-  EXPECT_EQ(b.getRow(0), (std::vector<uint8_t>{0, 0}));
-  const std::vector<uint8_t> longer = {1, 2, 3};
-  b.setRow(0, longer);
-  EXPECT_EQ(b.getRow(0), (std::vector<uint8_t>{1, 2}));
-  EXPECT_EQ(bitmapError([&] { b.getRow(2); }), "Index out of range");
-  EXPECT_EQ(bitmapError([&] { b.setRow(2, row); }), "Index out of range");
-  EXPECT_EQ(bitmapError([&] { b.setRow(0, std::vector<uint8_t>{1}); }),
-            "Row data not large enough");
-  EXPECT_EQ(b.getRow(0), (std::vector<uint8_t>{1, 2}));
-}
-
-TEST(BitmapTest, RowViewWithoutCopy) {
-  const Bitmap b(std::vector<uint8_t>{1, 2, 3, 4}, 16, 2);
-  const auto row = b.row(1);
-  EXPECT_EQ(row.data(), b.data().data() + 2);
-  EXPECT_EQ(std::vector<uint8_t>(row.begin(), row.end()), (std::vector<uint8_t>{3, 4}));
-  EXPECT_EQ(bitmapError([&] { b.row(2); }), "Index out of range");
-}
-
-TEST(BitmapTest, AppendRowChecksLength) {
-  Bitmap b(9, 0);
-  b.appendRow(std::vector<uint8_t>{0x12, 0x80});
-  EXPECT_EQ(b.height(), 1u);
-  EXPECT_EQ(bitmapError([&] { b.appendRow(std::vector<uint8_t>{1}); }),
-            "Row data is the wrong length");
-  EXPECT_EQ(bitmapError([&] {
-              b.appendRowXor(std::vector<uint8_t>{1, 2, 3});
-            }),
-            "Row data is the wrong length");
-  EXPECT_EQ(b.height(), 1u);
-}
-
-TEST(BitmapTest, AppendRowXorMixesWithLastRow) {
-  Bitmap b(16, 0);
-  b.appendRowXor(std::vector<uint8_t>{0xF0, 0x0F});
-  EXPECT_EQ(b.getRow(0), (std::vector<uint8_t>{0xF0, 0x0F}));
-  b.appendRowXor(std::vector<uint8_t>{0xF0, 0x0F});
-  EXPECT_EQ(b.getRow(1), (std::vector<uint8_t>{0x00, 0x00}));
-  b.appendRowXor(std::vector<uint8_t>{0x01, 0x80});
-  EXPECT_EQ(b.getRow(2), (std::vector<uint8_t>{0x01, 0x80}));
-  EXPECT_EQ(b.height(), 3u);
-}
-
-TEST(BitmapTest, XorRowAndCopyRow) {
-  Bitmap b(std::vector<uint8_t>{0x11, 0x22, 0x33, 0x44, 0, 0}, 16, 3);
-  b.xorRow(0, 2, std::vector<uint8_t>{0xFF});
-  EXPECT_EQ(b.getRow(2), (std::vector<uint8_t>{0xEE, 0x22}));
-  b.copyRow(1, 0);
-  EXPECT_EQ(b.getRow(0), (std::vector<uint8_t>{0x33, 0x44}));
-  b.xorRow(1, 1, std::vector<uint8_t>{0x33, 0x44, 0x55});
-  EXPECT_EQ(b.getRow(1), (std::vector<uint8_t>{0, 0}));
-  EXPECT_EQ(bitmapError([&] { b.xorRow(3, 0); }), "Invalid row");
-  EXPECT_EQ(bitmapError([&] { b.copyRow(0, 3); }), "Invalid row");
-}
-
-TEST(BitmapTest, EmptyRowsAndColumns) {
-  Bitmap b(12, 3);
-  b.setPixel(5, 1, true);
-  EXPECT_TRUE(b.isRowEmpty(0));
-  EXPECT_FALSE(b.isRowEmpty(1));
-  EXPECT_TRUE(b.isColumnEmpty(4));
-  EXPECT_FALSE(b.isColumnEmpty(5));
-  EXPECT_EQ(bitmapError([&] { b.isRowEmpty(3); }), "Index out of range");
-  EXPECT_EQ(bitmapError([&] { b.isColumnEmpty(12); }), "Index out of range");
+  for (auto [x, y] : {std::pair{10u, 0u}, {0u, 2u}}) {
+    EXPECT_EQ(err([&] { b.getPixel(x, y); }), "Index out of range");
+    EXPECT_EQ(err([&] { b.setPixel(x, y, true); }), "Index out of range");
+  }
+  EXPECT_EQ(b.data(), Bytes(4, 0));
+  EXPECT_EQ(err([&] { b.isRowEmpty(2); }), "Index out of range");
+  EXPECT_EQ(err([&] { b.isColumnEmpty(10); }), "Index out of range");
   EXPECT_TRUE(Bitmap(12, 0).isColumnEmpty(3));
-  // Bits beyond width count for rows, not for columns.
-  Bitmap padded(std::vector<uint8_t>{0x00, 0x01}, 12, 1);
-  EXPECT_FALSE(padded.isRowEmpty(0));
-  EXPECT_TRUE(padded.isColumnEmpty(11));
 }
 
-TEST(BitmapTest, InvertComplementsPaddingToo) {
-  Bitmap b(std::vector<uint8_t>{0x0F, 0x80}, 13, 1);
-  b.invert();
-  EXPECT_EQ(b.data(), (std::vector<uint8_t>{0xF0, 0x7F}));
+TEST(BitmapTest, RowOperations) {
+  Bitmap b(12, 2);
+  b.setRow(1, Bytes{0xAB, 0xC0});
+  EXPECT_EQ(b.getRow(1), (Bytes{0xAB, 0xC0}));
+  b.setRow(0, Bytes{1, 2, 3});
+  EXPECT_EQ(b.getRow(0), (Bytes{1, 2}));
+  EXPECT_EQ(err([&] { b.getRow(2); }), "Index out of range");
+  EXPECT_EQ(err([&] { b.setRow(2, Bytes{1, 2}); }), "Index out of range");
+  EXPECT_EQ(err([&] { b.setRow(0, Bytes{1}); }), "Row data not large enough");
+  EXPECT_EQ(b.getRow(0), (Bytes{1, 2}));
+  const auto view = b.row(1);
+  EXPECT_EQ(view.data(), b.data().data() + 2);
+  EXPECT_EQ(err([&] { b.row(2); }), "Index out of range");
+
+  Bitmap grown(16, 0);
+  for (const Bytes& row : {Bytes{0xF0, 0x0F}, Bytes{0xF0, 0x0F}, Bytes{0x01, 0x80}})
+    grown.appendRowXor(row);
+  EXPECT_EQ(grown.data(), (Bytes{0xF0, 0x0F, 0x00, 0x00, 0x01, 0x80}));
+  grown.appendRow(Bytes{0x12, 0x80});
+  EXPECT_EQ(grown.getRow(3), (Bytes{0x12, 0x80}));
+  EXPECT_EQ(err([&] { grown.appendRow(Bytes{1}); }), "Row data is the wrong length");
+  EXPECT_EQ(err([&] { grown.appendRowXor(Bytes{1, 2, 3}); }), "Row data is the wrong length");
+  EXPECT_EQ(grown.height(), 4u);
+
+  Bitmap x(Bytes{0x11, 0x22, 0x33, 0x44, 0, 0}, 16, 3);
+  x.xorRow(0, 2, Bytes{0xFF});
+  EXPECT_EQ(x.getRow(2), (Bytes{0xEE, 0x22}));
+  x.copyRow(1, 0);
+  EXPECT_EQ(x.getRow(0), (Bytes{0x33, 0x44}));
+  x.xorRow(1, 1, Bytes{0x33, 0x44, 0x55});
+  EXPECT_EQ(x.getRow(1), (Bytes{0, 0}));
+  EXPECT_EQ(err([&] { x.xorRow(3, 0); }), "Invalid row");
+  EXPECT_EQ(err([&] { x.copyRow(0, 3); }), "Invalid row");
+
+  Bitmap resized(16, 2);
+  resized.data().resize(3);
+  EXPECT_THROW(resized.getRow(1), BitmapException);
+  EXPECT_THROW(resized.rotate180(), BitmapException);
+  EXPECT_THROW(resized.boundingBox(), BitmapException);
+  EXPECT_THROW(resized.setPixel(0, 1, true), BitmapException);
+  EXPECT_THROW(resized.appendRow(Bytes{0, 0}), BitmapException);
 }
 
-TEST(BitmapTest, BoundingBoxCases) {
-  EXPECT_EQ(Bitmap(10, 10).boundingBox(), (Rect{0, 0, 0, 0}));
+TEST(BitmapTest, WholeBitmapOperations) {
+  Bitmap inverted(Bytes{0x0F, 0x80}, 13, 1);
+  inverted.invert();  // padding too
+  EXPECT_EQ(inverted.data(), (Bytes{0xF0, 0x7F}));
+  inverted.clear();
+  EXPECT_EQ(inverted.data(), (Bytes{0, 0}));
   EXPECT_EQ(Bitmap().boundingBox(), (Rect{0, 0, 0, 0}));
-  Bitmap one(10, 10);
-  one.setPixel(5, 2, true);
-  EXPECT_EQ(one.boundingBox(), (Rect{5, 2, 6, 3}));
-  one.setPixel(0, 9, true);
-  one.setPixel(9, 4, true);
-  EXPECT_EQ(one.boundingBox(), (Rect{0, 2, 10, 10}));
-  Bitmap corner(10, 1);
-  corner.setPixel(0, 0, true);
-  EXPECT_EQ(corner.boundingBox(), (Rect{0, 0, 1, 1}));
-  // Only bits beyond width set: the rows count, no column does.
-  Bitmap padding(std::vector<uint8_t>{0, 0, 0x00, 0x01}, 12, 2);
-  EXPECT_EQ(padding.boundingBox(), (Rect{0, 1, 1, 2}));
-}
 
-TEST(BitmapTest, CropCopiesRectangleAndSetsOrigin) {
   Bitmap b(20, 5);
   b.setPixel(3, 1, true);
   b.setPixel(10, 3, true);
-  b.setResolution(203, 203);
   const Bitmap c = Bitmap::crop(b, Rect{3, 1, 11, 4});
   EXPECT_EQ(c.width(), 8u);
   EXPECT_EQ(c.height(), 3u);
   EXPECT_EQ(c.origin(), (std::pair<uint32_t, uint32_t>{3, 1}));
-  EXPECT_EQ(c.data(), (std::vector<uint8_t>{0x80, 0x00, 0x01}));
-  const Bitmap d(b, Rect{10, 3, 11, 4});
-  EXPECT_EQ(d.data(), std::vector<uint8_t>{0x80});
-}
+  EXPECT_EQ(c.data(), (Bytes{0x80, 0x00, 0x01}));
+  EXPECT_EQ(Bitmap(b, Rect{10, 3, 11, 4}).data(), Bytes{0x80});
+  for (Rect r :
+       {Rect{0, 0, 0, 0}, Rect{5, 0, 4, 3}, Rect{0, 3, 4, 2}, Rect{4, 0, 4, 3}, Rect{0, 2, 4, 2}}) {
+    EXPECT_EQ(err([&] { Bitmap::crop(b, r); }), "Invalid size");
+  }
+  EXPECT_EQ(err([&] { Bitmap::crop(b, Rect{0, 0, 21, 5}); }), "Index out of range");
+  EXPECT_EQ(err([&] { Bitmap::crop(b, Rect{0, 0, 20, 6}); }), "Index out of range");
 
-TEST(BitmapTest, CropRejectsBadRectangles) {
-  const Bitmap b(20, 5);
-  EXPECT_EQ(bitmapError([&] { Bitmap::crop(b, Rect{0, 0, 0, 0}); }), "Invalid size");
-  EXPECT_EQ(bitmapError([&] { Bitmap::crop(b, Rect{5, 0, 4, 3}); }), "Invalid size");
-  EXPECT_EQ(bitmapError([&] { Bitmap::crop(b, Rect{0, 3, 4, 2}); }), "Invalid size");
-  EXPECT_EQ(bitmapError([&] { Bitmap::crop(b, Rect{4, 0, 4, 3}); }), "Invalid size");
-  EXPECT_EQ(bitmapError([&] { Bitmap::crop(b, Rect{0, 2, 4, 2}); }), "Invalid size");
-  EXPECT_EQ(bitmapError([&] { Bitmap::crop(b, Rect{0, 0, 21, 5}); }), "Index out of range");
-  EXPECT_EQ(bitmapError([&] { Bitmap::crop(b, Rect{0, 0, 20, 6}); }), "Index out of range");
-  EXPECT_EQ(Bitmap::crop(b, Rect{0, 0, 20, 5}).data(), b.data());
-}
-
-TEST(BitmapTest, MaskClearsMarkedBits) {
-  Bitmap b(std::vector<uint8_t>{0xFF, 0x0F}, 8, 2);
-  const Bitmap m(std::vector<uint8_t>{0xF0, 0x01}, 8, 2);
-  b.mask(m);
-  EXPECT_EQ(b.data(), (std::vector<uint8_t>{0x0F, 0x0E}));
-  EXPECT_EQ(bitmapError([&] { b.mask(Bitmap(8, 3)); }),
+  Bitmap masked(Bytes{0xFF, 0x0F}, 8, 2);
+  masked.mask(Bitmap(Bytes{0xF0, 0x01}, 8, 2));
+  EXPECT_EQ(masked.data(), (Bytes{0x0F, 0x0E}));
+  EXPECT_EQ(err([&] { masked.mask(Bitmap(8, 3)); }),
             "Cannot mask image if the mask is a different size");
 }
 
-TEST(BitmapTest, PasteRoundsColumnToWholeBytes) {
-  struct Case {
-    uint32_t x;
-    size_t byte;
-  };
+TEST(BitmapTest, PasteRoundsColumnToWholeBytesAndClips) {
   // x mod 8 below 4 rounds down; 4 or more adds x mod 8 before dividing.
-  const Case cases[] = {{0, 0}, {3, 0}, {4, 1}, {8, 1}, {11, 1}, {12, 2}, {15, 2}, {20, 3}};
-  for (const auto& c : cases) {
+  const std::pair<uint32_t, size_t> cases[] = {{0, 0},  {3, 0},  {4, 1},  {8, 1},
+                                               {11, 1}, {12, 2}, {15, 2}, {20, 3}};
+  for (const auto& [x, byte] : cases) {
     Bitmap page(64, 3);
-    Bitmap piece(std::vector<uint8_t>{0xAA, 0xBB}, 16, 1);
-    piece.setOrigin(c.x, 1);
+    Bitmap piece(Bytes{0xAA, 0xBB}, 16, 1);
+    piece.setOrigin(x, 1);
     page.paste(piece);
-    std::vector<uint8_t> expected(24, 0);
-    expected[8 + c.byte] = 0xAA;
-    expected[8 + c.byte + 1] = 0xBB;
-    EXPECT_EQ(page.data(), expected) << c.x;
+    Bytes expected(24, 0);
+    expected[8 + byte] = 0xAA;
+    expected[9 + byte] = 0xBB;
+    EXPECT_EQ(page.data(), expected) << x;
   }
-}
-
-TEST(BitmapTest, PasteClipsAtEdges) {
   Bitmap page(24, 2);
-  Bitmap piece(std::vector<uint8_t>{1, 2, 3, 4, 5, 6}, 24, 2);
+  Bitmap piece(Bytes{1, 2, 3, 4, 5, 6}, 24, 2);
   piece.setOrigin(16, 1);
   page.paste(piece);
-  EXPECT_EQ(page.data(), (std::vector<uint8_t>{0, 0, 0, 0, 0, 1}));
-  Bitmap far(24, 2);
-  piece.setOrigin(100, 0);
-  far.paste(piece);
-  piece.setOrigin(0, 0xFFFFFFFF);
-  far.paste(piece);
-  EXPECT_EQ(far.data(), std::vector<uint8_t>(6, 0));
-}
-
-TEST(BitmapTest, ClearZeroesEverything) {
-  Bitmap b(std::vector<uint8_t>{0xFF, 0x12}, 12, 1);
-  b.clear();
-  EXPECT_EQ(b.data(), (std::vector<uint8_t>{0, 0}));
-}
-
-TEST(BitmapTest, Rotate180SmallCases) {
-  Bitmap row(std::vector<uint8_t>{0xC0, 0x80}, 10, 1);
-  row.rotate180();
-  EXPECT_EQ(row.data(), (std::vector<uint8_t>{0x40, 0xC0}));
-  Bitmap square(3, 3);
-  square.setPixel(0, 1, true);
-  square.rotate180();
-  for (uint32_t y = 0; y < 3; ++y) {
-    for (uint32_t x = 0; x < 3; ++x) EXPECT_EQ(square.getPixel(x, y), x == 2 && y == 1);
+  EXPECT_EQ(page.data(), (Bytes{0, 0, 0, 0, 0, 1}));
+  for (auto [x, y] : {std::pair{100u, 0u}, {0u, 0xFFFFFFFFu}}) {
+    piece.setOrigin(x, y);
+    page.paste(piece);
   }
-  Bitmap column(std::vector<uint8_t>{0x80, 0x00, 0x00, 0x00}, 1, 4);
-  column.rotate180();
-  EXPECT_EQ(column.data(), (std::vector<uint8_t>{0x00, 0x00, 0x00, 0x80}));
-}
-
-TEST(BitmapTest, RowOperationsRefuseResizedData) {
-  Bitmap b(16, 2);
-  b.data().resize(3);
-  EXPECT_THROW(b.getRow(1), BitmapException);
-  EXPECT_THROW(b.rotate180(), BitmapException);
-  EXPECT_THROW(b.boundingBox(), BitmapException);
-  EXPECT_THROW(b.setPixel(0, 1, true), BitmapException);
-  EXPECT_THROW(b.appendRow(std::vector<uint8_t>{0, 0}), BitmapException);
+  EXPECT_EQ(page.data(), (Bytes{0, 0, 0, 0, 0, 1}));
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 namespace Tesselin {
 namespace {
 
+using Bytes = std::vector<uint8_t>;
+
 // First luminance of dot levels 8..0 per darkness, and the 4 x 4 dot patterns, as published
 // for the halftoner; the reference below uses these rather than the library's tables.
 constexpr int kStarts[7][9] = {
@@ -98,15 +100,13 @@ Image greyImage(uint32_t width, uint32_t height, uint8_t value) {
   return Image(8, 1, width, height, std::vector<uint8_t>(size_t{width} * height, value));
 }
 
-template <typename E, typename F>
-std::string errorOf(F&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.what();
-  }
-  return "no exception";
+Bytes grey(uint32_t width, uint32_t height, uint8_t value, int method, int darkness) {
+  return downsample(greyImage(width, height, value), Rect{0, 0, width, height}, 10, 0, method,
+                    darkness)
+      .data();
 }
+
+auto err = [](auto&& f) { return testing::errorOf<BitmapException>(f); };
 
 struct Setting {
   int method, darkness;
@@ -170,60 +170,37 @@ TEST(DownsampleTest, MonochromeSourcesMatchReference) {
   }
 }
 
-TEST(DownsampleTest, MonochromeBitmapIsCopiedAndImageInverted) {
-  const Bitmap bitmap(std::vector<uint8_t>{0xA5, 0x80}, 9, 1);
-  EXPECT_EQ(downsample(bitmap, Rect{0, 0, 9, 1}, 10, 0, 1, 3).data(), bitmap.data());
-  const Image image(1, 1, 9, 1, std::vector<uint8_t>{0xA5, 0x80});
-  EXPECT_EQ(downsample(image, Rect{0, 0, 9, 1}, 10, 0, 1, 3).data(),
-            (std::vector<uint8_t>{0x5A, 0x00}));
-}
-
-struct ThresholdCase {
-  int darkness;
-  uint8_t black, white;
-};
-
-TEST(DownsampleTest, ThresholdEdges) {
-  const ThresholdCase cases[] = {{3, 127, 128}, {0, 31, 32}, {6, 223, 224}, {9, 127, 128}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(downsample(greyImage(8, 1, c.black), Rect{0, 0, 8, 1}, 10, 0, 5, c.darkness).data(),
-              std::vector<uint8_t>{0xFF})
-        << c.darkness;
-    EXPECT_EQ(downsample(greyImage(8, 1, c.white), Rect{0, 0, 8, 1}, 10, 0, 5, c.darkness).data(),
-              std::vector<uint8_t>{0x00})
-        << c.darkness;
+TEST(DownsampleTest, MonochromeSourcesAreCopiedOrInvertedWhateverTheMethod) {
+  const Bitmap bitmap(Bytes{0xA5, 0x80}, 9, 1);
+  const Image image(1, 1, 9, 1, Bytes{0xA5, 0x80});
+  for (int method : {1, 3}) {
+    EXPECT_EQ(downsample(bitmap, Rect{0, 0, 9, 1}, 10, 0, method, 4).data(), bitmap.data());
+    EXPECT_EQ(downsample(image, Rect{0, 0, 9, 1}, 10, 0, method, 4).data(), (Bytes{0x5A, 0x00}));
   }
 }
 
-TEST(DownsampleTest, DitherLevelsAtNormalDarkness) {
-  const Rect region{0, 0, 8, 4};
-  for (uint8_t v : {0, 15}) {
-    EXPECT_EQ(downsample(greyImage(8, 4, v), region, 10, 0, 1, 3).data(),
-              std::vector<uint8_t>(4, 0xFF));
+TEST(DownsampleTest, ThresholdAndDitherEdges) {
+  const int thresholds[][3] = {{3, 127, 128}, {0, 31, 32}, {6, 223, 224}, {9, 127, 128}};
+  for (const auto& [darkness, black, white] : thresholds) {
+    EXPECT_EQ(grey(8, 1, static_cast<uint8_t>(black), 5, darkness), Bytes{0xFF}) << darkness;
+    EXPECT_EQ(grey(8, 1, static_cast<uint8_t>(white), 5, darkness), Bytes{0x00}) << darkness;
   }
-  for (uint8_t v : {240, 255}) {
-    EXPECT_EQ(downsample(greyImage(8, 4, v), region, 10, 0, 1, 3).data(),
-              std::vector<uint8_t>(4, 0x00));
-  }
-  for (uint8_t v : {112, 143}) {
-    EXPECT_EQ(downsample(greyImage(8, 4, v), region, 10, 0, 1, 3).data(),
-              (std::vector<uint8_t>{0x99, 0x66, 0x66, 0x99}));
-  }
-}
-
-TEST(DownsampleTest, DarknessOutOfRangeIsClampedForDither) {
+  const std::pair<uint8_t, Bytes> dither[] = {{0, Bytes(4, 0xFF)},
+                                              {15, Bytes(4, 0xFF)},
+                                              {240, Bytes(4, 0)},
+                                              {255, Bytes(4, 0)},
+                                              {112, {0x99, 0x66, 0x66, 0x99}},
+                                              {143, {0x99, 0x66, 0x66, 0x99}}};
+  for (const auto& [value, expected] : dither)
+    EXPECT_EQ(grey(8, 4, value, 1, 3), expected) << +value;
   const Image image = randomImage(1, 40, 8, 5);
   const Rect region{0, 0, 40, 8};
   EXPECT_EQ(downsample(image, region, 10, 0, 1, 9).data(),
             downsample(image, region, 10, 0, 1, 6).data());
   EXPECT_EQ(downsample(image, region, 10, 0, 0, -3).data(),
             downsample(image, region, 10, 0, 0, 0).data());
-}
-
-TEST(DownsampleTest, PartialLastByteKeepsLowBitsClear) {
-  const Bitmap b = downsample(greyImage(13, 4, 0), Rect{0, 0, 13, 4}, 10, 0, 1, 3);
-  EXPECT_EQ(b.bytesPerRow(), 2u);
-  for (uint32_t y = 0; y < 4; ++y) EXPECT_EQ(b.getRow(y), (std::vector<uint8_t>{0xFF, 0xF8}));
+  // The partial last byte keeps its low bits clear.
+  EXPECT_EQ(grey(13, 2, 0, 1, 3), (Bytes{0xFF, 0xF8, 0xFF, 0xF8}));
 }
 
 TEST(DownsampleTest, OutputBoxOriginAndResolution) {
@@ -238,138 +215,97 @@ TEST(DownsampleTest, OutputBoxOriginAndResolution) {
   EXPECT_EQ(box.origin(), (std::pair<uint32_t, uint32_t>{7, 9}));
   EXPECT_EQ(box.xResolution(), 300u);
   EXPECT_EQ(box.yResolution(), 600u);
-  const Bitmap none = downsample(image, Rect{4, 4, 4, 10}, 10, 0, 5, 3);
-  EXPECT_EQ(none.width(), 0u);
-  EXPECT_EQ(none.height(), 6u);
-}
-
-TEST(DownsampleTest, WholeSourceIsSampledNotTheRegion) {
-  // Left half black, right half white; a region at the right edge still sees both halves.
-  std::vector<uint8_t> data(16 * 2, 255);
+  for (int method : {5, 3}) {
+    const Bitmap none = downsample(image, Rect{4, 4, 4, 10}, 10, 0, method, 4);
+    EXPECT_EQ(none.width(), 0u);
+    EXPECT_EQ(none.height(), 6u);
+  }
+  // The whole source is sampled, not the region: left half black, right half white.
+  Bytes data(16 * 2, 255);
   for (int y = 0; y < 2; ++y) std::fill_n(data.begin() + y * 16, 8, 0);
-  const Image image(8, 1, 16, 2, std::move(data));
-  EXPECT_EQ(downsample(image, Rect{8, 0, 24, 2}, 10, 0, 5, 3).data(),
-            (std::vector<uint8_t>{0xFF, 0x00, 0xFF, 0x00}));
+  EXPECT_EQ(downsample(Image(8, 1, 16, 2, std::move(data)), Rect{8, 0, 24, 2}, 10, 0, 5, 3).data(),
+            (Bytes{0xFF, 0x00, 0xFF, 0x00}));
 }
 
-TEST(DownsampleTest, FormatErrors) {
+TEST(DownsampleTest, Errors) {
   const Rect region{0, 0, 4, 4};
-  EXPECT_EQ(errorOf<BitmapException>([&] { downsample(Image(8, 2, 4, 4), region, 10, 0, 1, 3); }),
-            "Cannot downsample images that do not have 1, 3 or 4 channels");
-  EXPECT_EQ(errorOf<BitmapException>([&] { downsample(Image(8, 5, 4, 4), region, 10, 0, 1, 3); }),
-            "Cannot downsample images that do not have 1, 3 or 4 channels");
-  EXPECT_EQ(errorOf<BitmapException>([&] { downsample(Image(1, 3, 4, 4), region, 10, 0, 1, 3); }),
-            "Cannot downsample images that do not have 8 bits per sample or 1-bit monochrome");
-  EXPECT_EQ(errorOf<BitmapException>([&] { downsample(Image(16, 1, 4, 4), region, 10, 0, 1, 3); }),
-            "Cannot downsample images that do not have 8 bits per sample or 1-bit monochrome");
-  Image shortData(8, 1, 4, 4, std::vector<uint8_t>(15, 0));
-  EXPECT_EQ(errorOf<BitmapException>([&] { downsample(shortData, region, 10, 0, 1, 3); }),
-            "Source data does not match size");
+  const Image black = greyImage(4, 4, 0);
+  const std::pair<Image, const char*> formats[] = {
+      {Image(8, 2, 4, 4), "Cannot downsample images that do not have 1, 3 or 4 channels"},
+      {Image(8, 5, 4, 4), "Cannot downsample images that do not have 1, 3 or 4 channels"},
+      {Image(1, 3, 4, 4),
+       "Cannot downsample images that do not have 8 bits per sample or 1-bit monochrome"},
+      {Image(16, 1, 4, 4),
+       "Cannot downsample images that do not have 8 bits per sample or 1-bit monochrome"},
+      {Image(8, 1, 4, 4, Bytes(15, 0)), "Source data does not match size"},
+      {Image(8, 1, 0, 0), "Cannot downsample an empty image"}};
+  for (const auto& [image, message] : formats) {
+    EXPECT_EQ(err([&] { downsample(image, region, 10, 0, 1, 3); }), message);
+  }
   for (int rotation : {-1, 4, 90}) {
-    EXPECT_EQ(errorOf<BitmapException>(
-                  [&] { downsample(greyImage(4, 4, 0), region, 10, rotation, 1, 3); }),
-              "Unknown rotation");
+    EXPECT_EQ(err([&] { downsample(black, region, 10, rotation, 1, 3); }), "Unknown rotation");
   }
   for (int method : {2, 3, 4}) {
-    EXPECT_EQ(errorOf<HalftoningException>(
-                  [&] { downsample(greyImage(4, 4, 0), region, 10, 0, method, 4); }),
-              "Only normal halftoning curve supported by this halftoner");
+    EXPECT_EQ(
+        testing::errorOf<HalftoningException>([&] { downsample(black, region, 10, 0, method, 4); }),
+        "Only normal halftoning curve supported by this halftoner");
   }
-}
-
-TEST(DownsampleTest, UnusableBoxesAreRejected) {
-  const Image image = greyImage(4, 4, 0);
-  EXPECT_EQ(errorOf<BitmapException>([&] {
-              downsample(image, Rect{5, 0, 4, 4}, 10, 0, 1, 3);
-            }),
-            "Invalid size");
   for (double scale : {-1.0, std::nan(""), std::numeric_limits<double>::infinity()}) {
-    EXPECT_EQ(errorOf<BitmapException>([&] {
-                downsample(image, Rect{0, 0, 4, 4}, scale, 0, 1, 3);
-              }),
-              "Invalid scale");
+    EXPECT_EQ(err([&] { downsample(black, region, scale, 0, 1, 3); }), "Invalid scale");
   }
-  EXPECT_EQ(errorOf<BitmapException>([&] {
-              downsample(image, Rect{0, 0, 0xFFFFFFFF, 4}, 20, 0, 1, 3);
+  EXPECT_EQ(err([&] { downsample(black, Rect{5, 0, 4, 4}, 10, 0, 1, 3); }), "Invalid size");
+  EXPECT_EQ(err([&] {
+              downsample(black, Rect{0, 0, 0xFFFFFFFF, 4}, 20, 0, 1, 3);
             }),
             "Invalid size");
-  EXPECT_THROW(downsample(image, Rect{0, 0, 0xFFFFFFFF, 0xFFFFFFFF}, 10, 0, 1, 3), Exception);
-  EXPECT_EQ(errorOf<BitmapException>([&] {
-              downsample(Image(8, 1, 0, 0), Rect{0, 0, 4, 4}, 10, 0, 1, 3);
-            }),
-            "Cannot downsample an empty image");
+  // Huge output boxes are refused before allocating.
+  EXPECT_THROW(downsample(black, Rect{0, 0, 0xFFFFFFFF, 0xFFFFFFFF}, 10, 0, 1, 3), Exception);
+  EXPECT_THROW(downsample(black, Rect{0, 0, 0xFFFFFFFF, 1}, 10, 0, 1, 3), ImageException);
+  EXPECT_THROW(downsample(black, Rect{0, 0, 1, 0xFFFFFFFF}, 10, 0, 1, 3), ImageException);
 }
 
-TEST(DownsampleTest, HugeOutputBoxesAreRefusedBeforeAllocating) {
-  const Image image = greyImage(4, 4, 0);
-  EXPECT_THROW(downsample(image, Rect{0, 0, 0xFFFFFFFF, 1}, 10, 0, 1, 3), ImageException);
-  EXPECT_THROW(downsample(image, Rect{0, 0, 1, 0xFFFFFFFF}, 10, 0, 1, 3), ImageException);
+// Ordered-dither (Bayer) index of a cell: each 2 x 2 level adds [[0, 2], [3, 1]] below the
+// coarser levels.
+uint32_t bayer(uint32_t size, uint32_t x, uint32_t y) {
+  if (size == 1) return 0;
+  const uint32_t quadrant[2][2] = {{0, 2}, {3, 1}};
+  return 4 * bayer(size / 2, x % (size / 2), y % (size / 2)) +
+         quadrant[y / (size / 2)][x / (size / 2)];
 }
 
-TEST(DownsampleTest, MatrixDarknessOnlyMattersForGreySources) {
-  // Monochrome sources are copied whatever the method, and an empty box decides no pixel.
-  const Bitmap bitmap(std::vector<uint8_t>{0xF0}, 8, 1);
-  EXPECT_EQ(downsample(bitmap, Rect{0, 0, 8, 1}, 10, 0, 3, 4).data(), bitmap.data());
-  EXPECT_EQ(downsample(greyImage(4, 4, 0), Rect{0, 0, 0, 4}, 10, 0, 3, 4).height(), 4u);
-}
-
-TEST(HalftoneTablesTest, MatricesKeepTheirFirstRowsAndRange) {
+TEST(HalftoneTablesTest, MatricesAreFirstRowOverOrderedDither) {
   const uint8_t m2[] = {13, 192, 33, 240, 13, 200, 41, 244, 13, 194, 35, 242, 13, 202, 43, 244};
   const uint8_t m3[] = {159, 192, 113, 49, 144, 200, 125, 61, 156, 194, 115, 51, 146, 202, 128, 64};
   const uint8_t m4[] = {80, 199, 231, 239, 180, 61, 29, 13, 76, 196, 227, 241, 183, 64, 32, 16};
   const std::pair<int, const uint8_t*> firstRows[] = {{2, m2}, {3, m3}, {4, m4}};
   for (const auto& [method, row] : firstRows) {
     const ThresholdMatrix matrix = thresholdMatrix(method);
-    EXPECT_EQ(matrix.size, method == 4 ? 32u : 16u);
-    ASSERT_EQ(matrix.entries.size(), size_t{matrix.size} * matrix.size);
-    for (uint32_t x = 0; x < 16; ++x) EXPECT_EQ(matrix.at(x, 0), row[x]) << method << " " << x;
-    for (uint8_t entry : matrix.entries) {
-      EXPECT_GE(entry, 13);
-      EXPECT_LE(entry, 245);
-    }
-  }
-}
-
-TEST(HalftoneTablesTest, MatrixRowsBelowTheFirstSpreadTheRange) {
-  // Each luminance step below the first row darkens a scattered, evenly growing set of cells.
-  for (int method : {2, 3, 4}) {
-    const ThresholdMatrix matrix = thresholdMatrix(method);
-    std::vector<uint8_t> rest(matrix.entries.begin() + matrix.size, matrix.entries.end());
-    std::sort(rest.begin(), rest.end());
-    EXPECT_LE(rest.front(), 14);
-    EXPECT_GE(rest.back(), 244);
-    const size_t half = std::count_if(rest.begin(), rest.end(), [](uint8_t e) { return e <= 129; });
-    EXPECT_NEAR(static_cast<double>(half) / rest.size(), 0.5, 0.05) << method;
-    // Neighbouring cells in a row differ a lot (dispersed dots, no clusters).
-    for (uint32_t y = 1; y < matrix.size; ++y) {
-      for (uint32_t x = 0; x + 1 < matrix.size; ++x) {
-        EXPECT_GE(std::abs(matrix.at(x, y) - matrix.at(x + 1, y)), 40) << method;
+    const uint32_t n = matrix.size;
+    ASSERT_EQ(n, method == 4 ? 32u : 16u);
+    ASSERT_EQ(matrix.entries.size(), size_t{n} * n);
+    for (uint32_t x = 0; x < n; ++x) EXPECT_EQ(matrix.at(x, 0), row[x % 16]) << method << " " << x;
+    for (uint32_t y = 1; y < n; ++y) {
+      for (uint32_t x = 0; x < n; ++x) {
+        ASSERT_EQ(matrix.at(x, y), 13 + bayer(n, x, y) * 232 / (n * n - 1))
+            << method << " " << x << "," << y;
       }
     }
   }
 }
 
-TEST(HalftoneTablesTest, DotLevelsFollowTheCurves) {
+TEST(HalftoneTablesTest, DotLevelsAndPatterns) {
   for (int d = 0; d < 7; ++d) {
     for (int v = 0; v < 256; ++v) {
       ASSERT_EQ(dotLevel(d, static_cast<uint8_t>(v)), referenceLevel(d, v)) << d << " " << v;
     }
   }
-  EXPECT_EQ(dotLevel(3, 15), 8);
-  EXPECT_EQ(dotLevel(3, 16), 7);
-  EXPECT_EQ(dotLevel(3, 240), 0);
   EXPECT_EQ(dotLevel(12, 0), dotLevel(6, 0));
-}
-
-TEST(HalftoneTablesTest, PatternsHaveTheirDotCounts) {
   const int counts[9] = {0, 1, 2, 4, 8, 12, 14, 15, 16};
   for (int level = 0; level < 9; ++level) {
     int black = 0;
-    for (uint32_t y = 0; y < 4; ++y) {
-      for (uint32_t x = 0; x < 4; ++x) {
-        black += dotPatternBit(level, x, y);
-        EXPECT_EQ(dotPatternBit(level, x, y), kPatterns[level][y * 4 + x] == '1');
-      }
+    for (uint32_t i = 0; i < 16; ++i) {
+      black += dotPatternBit(level, i % 4, i / 4);
+      EXPECT_EQ(dotPatternBit(level, i % 4, i / 4), kPatterns[level][i] == '1');
     }
     EXPECT_EQ(black, counts[level]);
   }

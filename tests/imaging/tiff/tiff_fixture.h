@@ -2,9 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -19,92 +19,64 @@ using Bytes = std::vector<std::uint8_t>;
 // Describes an uncompressed TIFF written by the test's own plain writer.
 struct TiffLayout {
   bool bigEndian = false;
-  std::uint16_t bits = 8;
-  std::uint16_t samples = 1;
-  std::uint16_t photometric = 1;
-  std::uint32_t width = 37;
-  std::uint32_t height = 23;
-  std::uint32_t rowsPerStrip = 5;
+  std::uint16_t bits = 8, samples = 1, photometric = 1;
+  std::uint32_t width = 37, height = 23, rowsPerStrip = 5;
   std::uint16_t unit = 2;
-  std::uint32_t xResolution = 300;
-  std::uint32_t yResolution = 200;
+  std::uint32_t xResolution = 300, yResolution = 200;
 };
 
 inline std::uint32_t layoutRowBytes(const TiffLayout& s) {
   return static_cast<std::uint32_t>((std::uint64_t{s.width} * s.samples * s.bits + 7) / 8);
 }
 
-// Pixels in the image layout (16-bit samples most significant byte first), bits past the last
-// pixel of a row clear.
+// Pixels in the image layout (16-bit samples most significant byte first), smooth areas and
+// noise, bits past the last pixel of a row clear.
 inline Bytes makePixels(const TiffLayout& s, unsigned seed) {
   std::mt19937 random(seed);
   const std::uint32_t rowBytes = layoutRowBytes(s);
+  const unsigned used = (s.width * s.samples * s.bits) % 8;
   Bytes pixels(std::size_t{rowBytes} * s.height);
   for (std::uint32_t y = 0; y < s.height; ++y) {
     for (std::uint32_t x = 0; x < rowBytes; ++x) {
-      // Smooth areas and noise, so that predictors and compressors have something to do.
       pixels[y * rowBytes + x] =
           static_cast<std::uint8_t>((x / 4 + y * 3) % 7 == 0 ? random() : ((x * 5 + y * 2) & 0xFF));
     }
-    const unsigned used = (s.width * s.samples * s.bits) % 8;
     if (used != 0)
       pixels[y * rowBytes + rowBytes - 1] &= static_cast<std::uint8_t>(0xFF << (8 - used));
   }
   return pixels;
 }
 
-// A plain uncompressed TIFF: header, one directory, values, strips. `pixels` are in the
-// image layout; WhiteIsZero files store their complement, little-endian files swap 16-bit
-// samples.
+// A plain uncompressed TIFF: header, one directory of 12 entries, values, strips. WhiteIsZero
+// files store the complement of `pixels`, little-endian files swap 16-bit samples.
 inline Bytes writePlainTiff(const TiffLayout& s, const Bytes& pixels) {
   Bytes file;
-  auto put16 = [&](std::uint16_t v) {
-    if (s.bigEndian) {
-      file.push_back(static_cast<std::uint8_t>(v >> 8));
-      file.push_back(static_cast<std::uint8_t>(v));
-    } else {
-      file.push_back(static_cast<std::uint8_t>(v));
-      file.push_back(static_cast<std::uint8_t>(v >> 8));
-    }
-  };
-  auto put32 = [&](std::uint32_t v) {
-    if (s.bigEndian) {
-      put16(static_cast<std::uint16_t>(v >> 16));
-      put16(static_cast<std::uint16_t>(v));
-    } else {
-      put16(static_cast<std::uint16_t>(v));
-      put16(static_cast<std::uint16_t>(v >> 16));
+  auto put = [&](std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+      file.push_back(static_cast<std::uint8_t>(v >> 8 * (s.bigEndian ? bytes - 1 - i : i)));
     }
   };
   const std::uint32_t rowBytes = layoutRowBytes(s);
   const std::uint32_t strips = (s.height + s.rowsPerStrip - 1) / s.rowsPerStrip;
-  const std::uint16_t entries = 12;
-  const std::uint32_t valuesAt = 8 + 2 + entries * 12 + 4;
-  const std::uint32_t bitsAt = valuesAt;
+  const std::uint32_t bitsAt = 8 + 2 + 12 * 12 + 4;
   const std::uint32_t xAt = bitsAt + 2 * s.samples + (s.samples % 2) * 2;
-  const std::uint32_t yAt = xAt + 8;
-  const std::uint32_t offsetsAt = yAt + 8;
-  const std::uint32_t countsAt = offsetsAt + 4 * strips;
+  const std::uint32_t offsetsAt = xAt + 16, countsAt = offsetsAt + 4 * strips;
   const std::uint32_t dataAt = countsAt + 4 * strips;
-
-  file.push_back(s.bigEndian ? 'M' : 'I');
-  file.push_back(s.bigEndian ? 'M' : 'I');
-  put16(42);
-  put32(8);
-  put16(entries);
+  file = {static_cast<std::uint8_t>(s.bigEndian ? 'M' : 'I'),
+          static_cast<std::uint8_t>(s.bigEndian ? 'M' : 'I')};
+  put(42, 2);
+  put(8, 4);
+  put(12, 2);
   auto entry = [&](std::uint16_t tag, std::uint16_t type, std::uint32_t count,
                    std::uint32_t value) {
-    put16(tag);
-    put16(type);
-    put32(count);
-    if (type == 3 && count == 1) {
-      put16(static_cast<std::uint16_t>(value));
-      put16(0);
-    } else if (type == 3 && count == 2) {
-      put16(static_cast<std::uint16_t>(value));
-      put16(static_cast<std::uint16_t>(value));
+    put(tag, 2);
+    put(type, 2);
+    put(count, 4);
+    if (type == 3 && count <= 2) {
+      put(value, 2);
+      put(count == 2 ? value : 0, 2);
     } else {
-      put32(value);
+      put(value, 4);
     }
   };
   entry(256, 4, 1, s.width);
@@ -117,25 +89,17 @@ inline Bytes writePlainTiff(const TiffLayout& s, const Bytes& pixels) {
   entry(278, 4, 1, s.rowsPerStrip);
   entry(279, 4, strips, strips == 1 ? s.height * rowBytes : countsAt);
   entry(282, 5, 1, xAt);
-  entry(283, 5, 1, yAt);
+  entry(283, 5, 1, xAt + 8);
   entry(296, 3, 1, s.unit);
-  put32(0);
-  for (unsigned i = 0; i < s.samples; ++i) put16(s.bits);
-  if (s.samples % 2) put16(0);
-  put32(s.xResolution);
-  put32(1);
-  put32(s.yResolution);
-  put32(1);
-  for (std::uint32_t i = 0; i < strips; ++i) put32(dataAt + i * s.rowsPerStrip * rowBytes);
-  for (std::uint32_t i = 0; i < strips; ++i) {
-    const std::uint32_t rows = std::min(s.rowsPerStrip, s.height - i * s.rowsPerStrip);
-    put32(rows * rowBytes);
-  }
+  put(0, 4);
+  for (int i = 0; i < s.samples + s.samples % 2; ++i) put(i < s.samples ? s.bits : 0, 2);
+  for (std::uint32_t v : {s.xResolution, 1u, s.yResolution, 1u}) put(v, 4);
+  for (std::uint32_t i = 0; i < strips; ++i) put(dataAt + i * s.rowsPerStrip * rowBytes, 4);
+  for (std::uint32_t i = 0; i < strips; ++i)
+    put(std::min(s.rowsPerStrip, s.height - i * s.rowsPerStrip) * rowBytes, 4);
   for (std::size_t i = 0; i < pixels.size(); ++i) {
-    std::uint8_t byte = pixels[i];
-    if (s.bits == 16 && !s.bigEndian) byte = pixels[i ^ 1];
-    if (s.photometric == 0) byte = static_cast<std::uint8_t>(~byte);
-    file.push_back(byte);
+    const std::uint8_t byte = pixels[s.bits == 16 && !s.bigEndian ? i ^ 1 : i];
+    file.push_back(s.photometric == 0 ? static_cast<std::uint8_t>(~byte) : byte);
   }
   return file;
 }
@@ -146,9 +110,8 @@ inline Bytes readFile(const std::filesystem::path& path) {
 }
 
 inline void writeFile(const std::filesystem::path& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 // A fresh directory for one test's files.
@@ -166,8 +129,8 @@ inline int runCommand(const std::string& command, std::string* output = nullptr)
   if (pipe == nullptr) return -1;
   std::string text;
   char buffer[4096];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, got);
+  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    text.append(buffer, got);
   const int status = ::pclose(pipe);
   if (output != nullptr) *output = text;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
