@@ -1,13 +1,14 @@
-// Our reader against libcups: pages written by libcups's raster writer (plain,
-// compressed and PWG) must read back with the headers libcups's own reader
-// reports and with the bytes that were written.
+// Our reader against libcups's: pages written by libcups's raster writer (plain,
+// compressed and PWG) and a real job that Ghostscript renders through CUPS's
+// gstoraster filter must read with the headers and pixels libcups reads.
 #include <cups/raster.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -15,139 +16,168 @@
 #include "raster/raster_reader.h"
 
 using namespace Quillfeather;
+namespace fs = std::filesystem;
 
 namespace {
 
-struct OraclePage {
+struct CupsPage {
   cups_page_header2_t header;
   std::vector<uint8_t> data;
 };
 
-OraclePage makePage(unsigned width, unsigned height, unsigned bits, unsigned seed) {
-  OraclePage page;
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<CupsPage> readWithLibcups(const fs::path& path) {
+  int fd = open(path.c_str(), O_RDONLY);
+  EXPECT_GE(fd, 0);
+  cups_raster_t* r = cupsRasterOpen(fd, CUPS_RASTER_READ);
+  std::vector<CupsPage> pages;
+  CupsPage page;
+  while (cupsRasterReadHeader2(r, &page.header)) {
+    page.data.resize(size_t{page.header.cupsBytesPerLine} * page.header.cupsHeight);
+    EXPECT_EQ(cupsRasterReadPixels(r, page.data.data(), page.data.size()), page.data.size());
+    pages.push_back(page);
+  }
+  cupsRasterClose(r);
+  close(fd);
+  return pages;
+}
+
+// Reads the stream in path with our reader and with libcups's; returns our pages.
+std::vector<std::pair<PageHeader, std::vector<uint8_t>>> expectReadsLikeLibcups(
+    const fs::path& path) {
+  const std::vector<CupsPage> cups = readWithLibcups(path);
+  std::istringstream in(readFile(path));
+  RasterReader reader(in);
+  reader.readFormat();
+  std::vector<std::pair<PageHeader, std::vector<uint8_t>>> ours;
+  for (const CupsPage& page : cups) {
+    EXPECT_FALSE(reader.atEnd());
+    if (reader.atEnd()) break;
+    const PageHeader h = reader.readPageHeader();
+    const cups_page_header2_t& c = page.header;
+    SCOPED_TRACE("page " + std::to_string(ours.size()));
+    EXPECT_EQ(h.MediaClass + "|" + h.MediaColor + "|" + h.MediaType + "|" + h.cupsPageSizeName +
+                  "|" + h.cupsRenderingIntent,
+              std::string(c.MediaClass) + "|" + c.MediaColor + "|" + c.MediaType + "|" +
+                  c.cupsPageSizeName + "|" + c.cupsRenderingIntent);
+    const uint32_t ourNumbers[] = {
+        h.HWResolution[0],  h.HWResolution[1],  h.PageSize[0],
+        h.PageSize[1],      h.NumCopies,        static_cast<uint32_t>(h.Orientation),
+        h.cupsWidth,        h.cupsHeight,       h.cupsBitsPerColor,
+        h.cupsBitsPerPixel, h.cupsBytesPerLine, h.cupsColorOrder,
+        h.cupsColorSpace,   h.cupsNumColors,    h.Duplex,
+        h.Collate};
+    const uint32_t cupsNumbers[] = {
+        c.HWResolution[0],  c.HWResolution[1],  c.PageSize[0],      c.PageSize[1],
+        c.NumCopies,        c.Orientation,      c.cupsWidth,        c.cupsHeight,
+        c.cupsBitsPerColor, c.cupsBitsPerPixel, c.cupsBytesPerLine, c.cupsColorOrder,
+        c.cupsColorSpace,   c.cupsNumColors,    c.Duplex,           c.Collate};
+    EXPECT_TRUE(std::equal(std::begin(ourNumbers), std::end(ourNumbers), cupsNumbers));
+    EXPECT_EQ(h.cupsInteger.size(), 16u);
+    for (size_t i = 0; i < 16 && h.cupsInteger.size() == 16; ++i) {
+      EXPECT_EQ(h.cupsInteger[i], c.cupsInteger[i]) << i;
+      EXPECT_EQ(h.cupsReal[i], c.cupsReal[i]) << i;
+      EXPECT_EQ(h.cupsString[i], c.cupsString[i]) << i;
+    }
+    ours.emplace_back(h, reader.readPageData(h));
+    EXPECT_EQ(ours.back().second, page.data);
+  }
+  EXPECT_TRUE(reader.atEnd());
+  return ours;
+}
+
+CupsPage makePage(unsigned width, unsigned height, unsigned bits, unsigned seed) {
+  CupsPage page;
   std::memset(&page.header, 0, sizeof page.header);
   cups_page_header2_t& h = page.header;
   h.cupsWidth = width;
   h.cupsHeight = height;
-  h.cupsBitsPerColor = bits;
-  h.cupsBitsPerPixel = bits;
+  h.cupsBitsPerColor = h.cupsBitsPerPixel = bits;
   h.cupsBytesPerLine = (width * bits + 7) / 8;
   h.cupsColorSpace = bits == 1 ? CUPS_CSPACE_K : CUPS_CSPACE_SW;
-  h.cupsColorOrder = CUPS_ORDER_CHUNKED;
   h.cupsNumColors = 1;
   h.HWResolution[0] = h.HWResolution[1] = 203;
   h.PageSize[0] = 288;
   h.PageSize[1] = 432;
   h.NumCopies = 2;
+  h.Duplex = seed % 2 ? CUPS_TRUE : CUPS_FALSE;
+  h.Collate = seed > 2 ? CUPS_TRUE : CUPS_FALSE;
   h.Orientation = CUPS_ORIENT_90;
   h.cupsInteger[3] = 77;
   h.cupsReal[1] = 2.5f;
   std::strcpy(h.MediaClass, "PwgRaster");
+  std::strcpy(h.MediaType, "Labels");
   std::strcpy(h.cupsPageSizeName, "na_index-4x6_4x6in");
   std::mt19937 rng(seed);
   page.data.resize(size_t{h.cupsBytesPerLine} * height);
   // Blocks of equal rows and runs so that the compressed writer uses every form.
   for (unsigned y = 0; y < height; ++y) {
     uint8_t* row = page.data.data() + y * h.cupsBytesPerLine;
-    if (y % 7 == 3 && y > 0) {
-      std::memcpy(row, row - h.cupsBytesPerLine, h.cupsBytesPerLine);
-      continue;
-    }
-    for (unsigned x = 0; x < h.cupsBytesPerLine; ++x) {
-      row[x] = (x / 9) % 3 == 0 ? 0 : static_cast<uint8_t>(rng());
-    }
+    for (unsigned x = 0; x < h.cupsBytesPerLine; ++x)
+      row[x] = y % 7 == 3 ? (row - h.cupsBytesPerLine)[x] : (x / 9) % 3 == 0 ? 0 : rng();
   }
   return page;
 }
 
-std::string writeWithLibcups(const std::vector<OraclePage>& pages, cups_mode_t mode) {
-  char path[] = "/tmp/orn-raster-XXXXXX";
-  int fd = mkstemp(path);
-  EXPECT_GE(fd, 0);
-  cups_raster_t* r = cupsRasterOpen(fd, mode);
-  for (const OraclePage& page : pages) {
-    cups_page_header2_t h = page.header;
-    EXPECT_TRUE(cupsRasterWriteHeader2(r, &h));
-    EXPECT_EQ(cupsRasterWritePixels(r, const_cast<unsigned char*>(page.data.data()),
-                                    static_cast<unsigned>(page.data.size())),
-              page.data.size());
-  }
-  cupsRasterClose(r);
-  close(fd);
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::remove(path);
-  return bytes;
-}
-
-std::vector<cups_page_header2_t> headersByLibcups(const std::string& stream) {
-  char path[] = "/tmp/orn-raster-XXXXXX";
-  int fd = mkstemp(path);
-  EXPECT_EQ(write(fd, stream.data(), stream.size()), static_cast<ssize_t>(stream.size()));
-  lseek(fd, 0, SEEK_SET);
-  cups_raster_t* r = cupsRasterOpen(fd, CUPS_RASTER_READ);
-  std::vector<cups_page_header2_t> headers;
-  cups_page_header2_t h;
-  while (cupsRasterReadHeader2(r, &h)) {
-    headers.push_back(h);
-    std::vector<unsigned char> skip(size_t{h.cupsBytesPerLine} * h.cupsHeight);
-    if (!skip.empty()) cupsRasterReadPixels(r, skip.data(), static_cast<unsigned>(skip.size()));
-  }
-  cupsRasterClose(r);
-  close(fd);
-  std::remove(path);
-  return headers;
-}
-
-void expectSameHeader(const PageHeader& ours, const cups_page_header2_t& cups) {
-  EXPECT_EQ(ours.MediaClass, cups.MediaClass);
-  EXPECT_EQ(ours.HWResolution[0], cups.HWResolution[0]);
-  EXPECT_EQ(ours.HWResolution[1], cups.HWResolution[1]);
-  EXPECT_EQ(ours.PageSize[0], cups.PageSize[0]);
-  EXPECT_EQ(ours.PageSize[1], cups.PageSize[1]);
-  EXPECT_EQ(ours.NumCopies, cups.NumCopies);
-  EXPECT_EQ(static_cast<unsigned>(ours.Orientation), static_cast<unsigned>(cups.Orientation));
-  EXPECT_EQ(ours.cupsWidth, cups.cupsWidth);
-  EXPECT_EQ(ours.cupsHeight, cups.cupsHeight);
-  EXPECT_EQ(ours.cupsBitsPerColor, cups.cupsBitsPerColor);
-  EXPECT_EQ(ours.cupsBitsPerPixel, cups.cupsBitsPerPixel);
-  EXPECT_EQ(ours.cupsBytesPerLine, cups.cupsBytesPerLine);
-  EXPECT_EQ(ours.cupsColorOrder, static_cast<unsigned>(cups.cupsColorOrder));
-  EXPECT_EQ(ours.cupsColorSpace, static_cast<unsigned>(cups.cupsColorSpace));
-  EXPECT_EQ(ours.cupsNumColors, cups.cupsNumColors);
-  ASSERT_EQ(ours.cupsInteger.size(), 16u);
-  for (int i = 0; i < 16; ++i) {
-    EXPECT_EQ(ours.cupsInteger[i], cups.cupsInteger[i]);
-    EXPECT_EQ(ours.cupsReal[i], cups.cupsReal[i]);
-    EXPECT_EQ(ours.cupsString[i], cups.cupsString[i]);
-  }
-  EXPECT_EQ(ours.cupsPageSizeName, cups.cupsPageSizeName);
-  EXPECT_EQ(ours.cupsRenderingIntent, cups.cupsRenderingIntent);
-}
-
-}  // namespace
-
 class LibcupsOracleTest : public ::testing::TestWithParam<cups_mode_t> {};
 
 TEST_P(LibcupsOracleTest, HeadersAndPixelsMatch) {
-  std::vector<OraclePage> pages = {makePage(832, 120, 1, 1), makePage(203, 37, 8, 2),
-                                   makePage(13, 300, 1, 3), makePage(1, 1, 8, 4)};
-  const std::string stream = writeWithLibcups(pages, GetParam());
-  const auto cupsHeaders = headersByLibcups(stream);
-  ASSERT_EQ(cupsHeaders.size(), pages.size());
-
-  std::istringstream in(stream);
-  RasterReader reader(in);
-  reader.readFormat();
-  for (size_t i = 0; i < pages.size(); ++i) {
-    ASSERT_FALSE(reader.atEnd());
-    PageHeader header = reader.readPageHeader();
-    expectSameHeader(header, cupsHeaders[i]);
-    EXPECT_EQ(reader.readPageData(header), pages[i].data) << "page " << i;
+  const std::vector<CupsPage> pages = {makePage(832, 120, 1, 1), makePage(203, 37, 8, 2),
+                                       makePage(13, 300, 1, 3), makePage(1, 1, 8, 4)};
+  const fs::path path = fs::temp_directory_path() / ("orn-raster-" + std::to_string(getpid()));
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  cups_raster_t* r = cupsRasterOpen(fd, GetParam());
+  for (CupsPage page : pages) {
+    EXPECT_TRUE(cupsRasterWriteHeader2(r, &page.header));
+    EXPECT_EQ(cupsRasterWritePixels(r, page.data.data(), page.data.size()), page.data.size());
   }
-  EXPECT_TRUE(reader.atEnd());
+  cupsRasterClose(r);
+  close(fd);
+  const auto ours = expectReadsLikeLibcups(path);
+  fs::remove(path);
+  ASSERT_EQ(ours.size(), pages.size());
+  for (size_t i = 0; i < pages.size(); ++i) EXPECT_EQ(ours[i].second, pages[i].data) << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, LibcupsOracleTest,
                          ::testing::Values(CUPS_RASTER_WRITE, CUPS_RASTER_WRITE_COMPRESSED,
                                            CUPS_RASTER_WRITE_PWG));
+
+// The sample label rendered by Ghostscript through gstoraster: three pages of 4x6 in.
+class GhostscriptRasterTest : public ::testing::TestWithParam<std::pair<const char*, unsigned>> {};
+
+TEST_P(GhostscriptRasterTest, ReadsLikeLibcups) {
+  const char* gstoraster = "/usr/lib/cups/filter/gstoraster";
+  if (!fs::exists(gstoraster) || std::system("command -v gs >/dev/null") != 0)
+    GTEST_SKIP() << "Ghostscript or gstoraster missing";
+  const auto [options, dpi] = GetParam();
+  const fs::path dir = fs::temp_directory_path() / ("orn-gs-" + std::to_string(getpid()) + options);
+  fs::create_directories(dir);
+  const std::string src = ORN_SOURCE_DIR, pdf = (dir / "label.pdf").string();
+  ASSERT_EQ(std::system(("gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=pdfwrite -o '" + pdf + "' '" +
+                         src + "/samples/label.ps' && PPD='" + src + "/tests/data/gs_label.ppd' " +
+                         gstoraster + " 1 test label 1 '" + options + "' '" + pdf + "' > '" +
+                         dir.string() + "/label.ras' 2>/dev/null")
+                            .c_str()),
+            0);
+  const auto pages = expectReadsLikeLibcups(dir / "label.ras");
+  EXPECT_EQ(pages.size(), 3u);
+  for (const auto& [h, data] : pages) {
+    EXPECT_EQ(h.HWResolution[0], dpi);
+    EXPECT_EQ(h.cupsWidth, 4 * dpi);
+    EXPECT_EQ(h.PageSize[0] * 1000 + h.PageSize[1], 288432u);
+    EXPECT_TRUE(std::any_of(data.begin(), data.end(), [](uint8_t b) { return b != 0; }));
+  }
+  fs::remove_all(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(Resolutions, GhostscriptRasterTest,
+                         ::testing::Values(std::make_pair("", 203u),
+                                           std::make_pair("Resolution=300dpi", 300u),
+                                           std::make_pair("Resolution=300dpi8", 300u)));
+
+}  // namespace

@@ -1,0 +1,360 @@
+// Job control: insertion commands and their variables, the job context read
+// from the PPD, the printer language, the log, and the validation of settings
+// with the exact warnings users see.
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "backends/zpl/zpl_filter.h"
+#include "jobcontrol/insertion.h"
+#include "jobcontrol/job_context.h"
+#include "jobcontrol/log.h"
+#include "jobcontrol/printer_language.h"
+#include "jobcontrol/settings_validation.h"
+#include "ppd/escapes.h"
+#include "support/capture_stderr.h"
+#include "support/raster_builder.h"
+
+using namespace Quillfeather;
+namespace fs = std::filesystem;
+
+namespace {
+
+InsertionVariables jobVariables(const std::string& title = "Label 7") {
+  return makeInsertionVariables("42", "bob", title);
+}
+
+fs::path tempFile(const std::string& name, const std::string& content) {
+  const fs::path dir = fs::temp_directory_path() / ("orn-insertion-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  std::ofstream(dir / name, std::ios::binary) << content;
+  return dir / name;
+}
+
+PPDFile model(const std::string& text) {
+  std::istringstream in(text);
+  return PPDFile(in);
+}
+
+TEST(Insertion, SubstituteVariables) {
+  struct Case {
+    const char* text;
+    const char* title;
+    const char* expected;
+    const char* log;
+  };
+  const Case cases[] = {{"%i-%u", "Label 7", "42-bob", ""},
+                        {"%%d", "Label 7", "%d", ""},
+                        {"%%h", "Label 7", "%h", ""},
+                        {"%%%%", "Label 7", "%%", ""},
+                        {"100%", "Label 7", "100%", ""},
+                        {"% i", "Label 7", "% i", ""},
+                        {"%j/%p", "Label 7", "Label 7/0", ""},
+                        {"a%-b", "Label 7", "a%-b", ""},
+                        {"", "Label 7", "", ""},
+                        {"%j", "50%u off", "50%u off", ""},  // not rescanned
+                        {"a%qb", "Label 7", "a%qb", "Info: Unknown value: %q\n"},
+                        {"%x", "Label 7", "%x", "Info: Unknown value: %x\n"}};
+  for (const Case& c : cases) {
+    OrnTest::CaptureStderr log;
+    EXPECT_EQ(substituteVariables(c.text, jobVariables(c.title)), c.expected) << c.text;
+    EXPECT_EQ(log.text(), c.log) << c.text;
+  }
+}
+
+TEST(Insertion, Expand) {
+  const InsertionVariables variables = jobVariables();
+  EXPECT_EQ(expandInsertion({InsertionType::Text, unescape("\\x1B%i")}, variables),
+            "\x1B"
+            "42");
+  EXPECT_EQ(expandInsertion({InsertionType::None, "%i"}, variables), "");
+  EXPECT_EQ(expandInsertion({InsertionType::Text, "%i"}, InsertionVariables{}), "");
+  EXPECT_EQ(expandInsertion({static_cast<InsertionType>(7), "%i"}, variables), "");
+  const std::pair<std::string, std::string> files[] = {
+      {"A\nB", "A\nB\n"},
+      {"A\nB\n", "A\nB\n"},
+      {"A\r\nB\r\n", "A\r\nB\r\n"},
+      {"", ""},
+      {"\n\n", "\n\n"},
+      {"user %u page %p\n", "user bob page 0\n"},
+      {std::string("nul\0byte", 8), std::string("nul\0byte\n", 9)}};
+  int n = 0;
+  for (const auto& [content, expected] : files) {
+    const fs::path path = tempFile("file" + std::to_string(n++), content);
+    EXPECT_EQ(expandInsertion({InsertionType::File, path.string()}, variables), expected);
+  }
+  const fs::path titled = tempFile("Label 7", "title file\n");
+  EXPECT_EQ(
+      expandInsertion({InsertionType::File, (titled.parent_path() / "%j").string()}, variables),
+      "title file\n");
+  const std::pair<const char*, const char*> unsent[] = {
+      {"/nonexistent/orn/%i", "Info: Unable to read file: /nonexistent/orn/42\n"},
+      {"/dev/zero", "Warning: Insertion file is too large and was not sent: /dev/zero\n"}};
+  for (auto [path, message] : unsent) {
+    OrnTest::CaptureStderr log;
+    EXPECT_EQ(expandInsertion({InsertionType::File, path}, variables), "");
+    EXPECT_EQ(log.text(), message);
+  }
+}
+
+TEST(Insertion, JobValuesCannotLeaveTheFolder) {
+  const fs::path secret = tempFile("secret", "do not send\n");
+  const std::string pattern = (secret.parent_path() / "sub" / "%j").string();
+  for (const char* title : {"../secret", "..", ".", "a/b"}) {
+    OrnTest::CaptureStderr log;
+    EXPECT_EQ(expandInsertion({InsertionType::File, pattern}, jobVariables(title)), "") << title;
+    EXPECT_NE(log.text().find("Warning: "), std::string::npos);
+  }
+  // A literal "%%j" is not a job value and does not count.
+  const fs::path literal = tempFile("%j", "literal\n");
+  const std::string escaped = (literal.parent_path() / "%%j").string();
+  EXPECT_EQ(expandInsertion({InsertionType::File, escaped}, jobVariables("../x")), "literal\n");
+}
+
+// A short file of codes with a long title expands to far more than the file: it
+// reaches the sink in pieces no longer than a line or a value, never as one string.
+TEST(Insertion, LongExpansionIsStreamed) {
+  std::string codes;
+  for (int i = 0; i < 4096; ++i) codes += "%j%j%%\n";
+  const std::string title(4096, 'T');
+  size_t total = 0, longest = 0, lineFeeds = 0;
+  expandInsertion({InsertionType::File, tempFile("codes.txt", codes).string()}, jobVariables(title),
+                  [&](std::string_view piece) {
+                    total += piece.size();
+                    longest = std::max(longest, piece.size());
+                    lineFeeds += piece == "\n";
+                  });
+  EXPECT_EQ(total, 4096 * (2 * title.size() + 2));
+  EXPECT_EQ(longest, title.size());
+  EXPECT_EQ(lineFeeds, 4096u);
+}
+
+TEST(Insertion, DateTimeUsesTheContextFormats) {
+  JobContext context;
+  context.dateFormat = "%d.%m.%Y";
+  context.timeFormat = "T%H";
+  InsertionVariables variables = jobVariables();
+  const std::time_t now = std::time(nullptr);
+  updateDateTime(variables, context);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char expected[64];
+  std::strftime(expected, sizeof expected, "%d.%m.%Y", &local);
+  EXPECT_EQ(variables["%d"], expected);
+  EXPECT_EQ(variables["%t"].substr(0, 1) + std::to_string(variables["%t"].size()), "T3");
+}
+
+TEST(Insertion, HooksSendCommandsAroundJobAndPages) {
+  for (bool withCommands : {true, false}) {
+    JobContext context;
+    if (withCommands) {
+      context.insertions["Pre"]["Job"] = {InsertionType::Text, "<job %p>"};
+      context.insertions["Pre"]["Label"] = {InsertionType::Text, "<label %p>"};
+      context.insertions["Post"]["Label"] = {InsertionType::Text, "</label %p>"};
+      context.insertions["Post"]["Job"] = {InsertionType::Text, "</job %p>"};
+    }
+    InsertionVariables variables = jobVariables();
+    OrnTest::TestPage page;
+    page.width = 8;
+    page.height = 1;
+    page.data = {0x80};
+    std::istringstream in(OrnTest::rasterStream({page, page, page}));
+    std::ostringstream out;
+    OrnTest::CaptureStderr log;
+    ZPLFilter filter(in, out, JobSettings());
+    installInsertionHooks(filter, variables, context);
+    filter.run();
+    const std::string data = out.str();
+    EXPECT_EQ(data.rfind(withCommands ? "<job 0><label 1>~DGR" : "~DGR", 0), 0u);
+    EXPECT_EQ(data.size() - data.rfind("</job 3>"), withCommands ? 8u : data.size() + 1);
+    size_t pos = 0;
+    for (int p = 1; p <= 3; ++p) {
+      const std::string n = std::to_string(p);
+      if (withCommands) {
+        pos = data.find("<label " + n + ">", pos);
+        pos = data.find("~DGR", pos);
+        pos = data.find("</label " + n + ">", pos);
+        ASSERT_NE(pos, std::string::npos);
+      }
+      EXPECT_NE(log.text().find("Info: Processing page: " + n + "\n"), std::string::npos);
+      EXPECT_NE(log.text().find("PAGE: " + n + " 1\n"), std::string::npos);
+    }
+  }
+}
+
+TEST(JobContextTest, ReadFromThePPD) {
+  JobContext context = readJobContext(model("*PPD-Adobe: \"4.3\"\n"));
+  EXPECT_EQ(context.dateFormat + " " + context.timeFormat, "%Y-%m-%d %H:%M:%S");
+  EXPECT_EQ(context.language, PrinterLanguage::LXPR);
+  EXPECT_EQ(context.insertion("Pre", "Job").type, InsertionType::None);
+  context = readJobContext(model(
+      "*ORNPreJobInsertion Text: \"\\x1B@%j\"\n*ORNPostJobInsertion File: \"/tmp/%i.txt\"\n"
+      "*ORNPreLabelInsertion: \"ignored without option keyword\"\n"
+      "*ORNPostLabelInsertion Anything: \"first\"\n*ORNPostLabelInsertion Anything: \"last wins\"\n"
+      "*ORNInsertionDateFormat: \"%d.%m.%Y\"\n*ORNInsertionTimeFormat: %H%M\n"));
+  EXPECT_EQ(context.insertion("Pre", "Job").type, InsertionType::Text);
+  EXPECT_EQ(context.insertion("Pre", "Job").text, "\x1B@%j");
+  EXPECT_EQ(context.insertion("Post", "Job").type, InsertionType::File);
+  EXPECT_EQ(context.insertion("Post", "Job").text, "/tmp/%i.txt");
+  EXPECT_EQ(context.insertion("Pre", "Label").type, InsertionType::None);
+  EXPECT_EQ(context.insertion("Post", "Label").text, "last wins");
+  EXPECT_EQ(context.dateFormat + " " + context.timeFormat, "%d.%m.%Y %H%M");
+  for (auto [statement, language] :
+       {std::pair{"*ORNBarcodePrinterLanguage: ZPL\n", PrinterLanguage::ZPL},
+        {"*ORNBarcodePrinterLanguage: \"KTRN8Q\"\n", PrinterLanguage::KTRN8Q},
+        {"*ORNBarcodePrinterLanguage: zpl\n", PrinterLanguage::Unknown},
+        {"*ORNBarcodePrinterLanguage\n", PrinterLanguage::LXPR}})
+    EXPECT_EQ(readJobContext(model(statement)).language, language) << statement;
+  EXPECT_THROW(readJobContext(model("*ORNPreJobInsertion Text: \"\\q\"\n")),
+               UnknownEscapeException);
+}
+
+TEST(PrinterLanguageTest, FromNameAndSetting) {
+  EXPECT_EQ(languageFromName("LXPR"), PrinterLanguage::LXPR);
+  EXPECT_EQ(languageFromName("ZPL"), PrinterLanguage::ZPL);
+  EXPECT_EQ(languageFromName("KTRN8Q"), PrinterLanguage::KTRN8Q);
+  for (const char* other : {"", "zpl", "Lxpr", "ZPL ", " ZPL", "KT-RN8Q", "Unknown"})
+    EXPECT_EQ(languageFromName(other), PrinterLanguage::Unknown) << other;
+  EXPECT_EQ(static_cast<int32_t>(PrinterLanguage::KTRN8Q), 3);
+  JobSettings settings;
+  EXPECT_EQ(resolvePrinterLanguage(PrinterLanguage::Unknown, settings), PrinterLanguage::LXPR);
+  settings.set("PrinterLanguage", "KTRN8Q");
+  EXPECT_EQ(resolvePrinterLanguage(PrinterLanguage::ZPL, settings),
+            PrinterLanguage::ZPL);  // PPD wins
+  EXPECT_EQ(resolvePrinterLanguage(PrinterLanguage::LXPR, settings), PrinterLanguage::LXPR);
+  EXPECT_EQ(resolvePrinterLanguage(PrinterLanguage::Unknown, settings), PrinterLanguage::KTRN8Q);
+  settings.set("PrinterLanguage", "Nonsense");
+  EXPECT_EQ(resolvePrinterLanguage(PrinterLanguage::Unknown, settings), PrinterLanguage::Unknown);
+}
+
+// Every message is exactly one line, whatever its values hold: control bytes
+// become \xHH, and only the final std::endl ends the line.
+TEST(LogTest, MessageIsOneLine) {
+  const std::pair<std::string, const char*> cases[] = {
+      {"plain", "Info: value plain\n"},
+      {"x\nPAGE: 99 1", "Info: value x\\x0APAGE: 99 1\n"},
+      {"a\r\tb\x1B\x7F", "Info: value a\\x0D\\x09b\\x1B\\x7F\n"},
+      {"\\\n", "Info: value \\\\x0A\n"},
+      {std::string("nul\0", 4), "Info: value nul\\x00\n"},
+      {"caf\xC3\xA9 ~", "Info: value caf\xC3\xA9 ~\n"},
+      {"ends\n", "Info: value ends\\x0A\n"}};
+  for (const auto& [value, line] : cases) {
+    OrnTest::CaptureStderr capture;
+    Log::info() << "value " << value << std::endl;
+    EXPECT_EQ(capture.text(), line);
+  }
+  OrnTest::CaptureStderr capture;
+  Log::warning() << "no endl " << 42;
+  Log::setPrefixes("", "", "", "", "");
+  Log::critical() << "bare";
+  Log::setPrefixes("Debug", "Info", "Warning", "Error", "Critical");
+  EXPECT_EQ(capture.text(), "Warning: no endl 42\nbare\n");
+}
+
+// Logs with the CUPS prefixes, as the filter does, and puts the defaults back.
+class SettingsValidation : public testing::Test {
+ protected:
+  void SetUp() override { Log::setPrefixes("DEBUG", "INFO", "WARNING", "ERROR", "CRIT"); }
+  void TearDown() override { Log::setPrefixes("Debug", "Info", "Warning", "Error", "Critical"); }
+};
+
+const char* const kSpeedModel =
+    "*OpenUI *PrintSpeed/Print Speed: PickOne\n*DefaultPrintSpeed: 3\n*PrintSpeed 2/Slow: \"\"\n"
+    "*PrintSpeed 3/Normal: \"\"\n*PrintSpeed 4/Fast: \"\"\n*CloseUI: *PrintSpeed\n"
+    "*OpenUI *TransferMode/Transfer: PickOne\n*DefaultTransferMode: Fast\n"
+    "*TransferMode Fast/Fast: \"\"\n*CloseUI: *TransferMode\n"
+    "*OpenUI *FeedAdjustment/Feed: PickOne\n*FeedAdjustment 0/None: \"\"\n"
+    "*CloseUI: *FeedAdjustment\n";
+
+#define UNSUPPORTED(option) "WARNING: Unsupported option " option " is ignored for this model\n"
+#define INVALID(option, from, to) \
+  "WARNING: Invalid choice for " option ", replacing \"" from "\" with default value \"" to "\"\n"
+#define AMENDED "WARNING: Print settings were amended\n"
+
+TEST_F(SettingsValidation, LogsAndAmends) {
+  struct Case {
+    const char* ppd;  // nullptr: an empty PPDFile
+    bool defaults;    // loaded before the options
+    const char* options;
+    const char* log;
+    const char* settings;  // "name=value" of the names below that remain ("*=" where custom)
+  };
+  const Case cases[] = {
+      {kSpeedModel, false, "PrintSpeed=2 TransferMode=Fast FeedAdjustment=5", "",
+       "PrintSpeed=2 TransferMode=Fast FeedAdjustment=5"},
+      {"*DefaultBackFeedAdjustment: 2\n", true,
+       "FeedAdjustment=5 ToneAdjustmentDirectThermal=Custom.3 PrintSpeed=4",
+       UNSUPPORTED("BackFeedAdjustment") UNSUPPORTED("FeedAdjustment")
+           UNSUPPORTED("ToneAdjustmentDirectThermal") AMENDED,
+       "PrintSpeed=4"},  // the model does not offer PrintSpeed, so any value stays
+      {"*DefaultFeedAdjustment: 1\n", true, "", UNSUPPORTED("FeedAdjustment") AMENDED, ""},
+      {kSpeedModel, false, "PrintSpeed=9 FeedAdjustment=1 CutStripAdjustment=2",
+       UNSUPPORTED("CutStripAdjustment") INVALID("PrintSpeed", "9", "3")
+           INVALID("TransferMode", "", "Fast") AMENDED,
+       "PrintSpeed=3 TransferMode=Fast FeedAdjustment=1"},
+      {kSpeedModel, false, "TransferMode=fast PrintSpeed=Custom.3.5",
+       INVALID("PrintSpeed", "3.5", "3") INVALID("TransferMode", "fast", "Fast") AMENDED,
+       "PrintSpeed*=3 TransferMode=Fast"},
+      {nullptr, false, "PrintSpeed=9 FeedAdjustment=1", UNSUPPORTED("FeedAdjustment") AMENDED,
+       "PrintSpeed=9"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    PPDFile ppd = c.ppd ? model(c.ppd) : PPDFile();
+    JobSettings settings;
+    if (c.defaults) settings.loadDefaults(ppd);
+    settings.parseOptions(c.options);
+    OrnTest::CaptureStderr log;
+    validateSettings(settings, ppd);
+    EXPECT_EQ(log.text(), c.log);
+    std::string remaining;
+    for (const char* name : {"PrintSpeed", "TransferMode", "FeedAdjustment", "BackFeedAdjustment",
+                             "ToneAdjustmentDirectThermal", "CutStripAdjustment"}) {
+      if (!settings.contains(name)) {
+        EXPECT_FALSE(settings.isCustom(name)) << name;
+        continue;
+      }
+      remaining.append(remaining.empty() ? "" : " ").append(name);
+      remaining.append(settings.isCustom(name) ? "*=" : "=").append(settings.get(name, ""));
+    }
+    EXPECT_EQ(remaining, c.settings);
+  }
+  JobSettings settings;  // a model without the default of an offered option
+  settings.set("TransferMode", "Slow");
+  try {
+    validateSettings(settings, model("*OpenUI *TransferMode/Transfer: PickOne\n"
+                                     "*TransferMode Fast/Fast: \"\"\n*CloseUI: *TransferMode\n"));
+    ADD_FAILURE();
+  } catch (const PPDKeywordNotFoundException& e) {
+    EXPECT_STREQ(e.what(), "DefaultTransferMode");
+  }
+}
+
+TEST_F(SettingsValidation, LoadFromPPDAndJobArguments) {
+  const char* noRanges =
+      "WARNING: PPD file was specified but no minimum or maximum values for custom options were "
+      "loaded\n";
+  const std::pair<const char*, std::string> cases[] = {
+      {"*DefaultPrintSpeed: 3\n", noRanges},
+      {nullptr,
+       "WARNING: PPD file was specified but no values were loaded\n" + std::string(noRanges)},
+      {"*DefaultFeed: 1\n*ParamCustomFeed Feed/Feed: 1 real -5 5\n", ""}};
+  JobSettings settings;
+  for (const auto& [ppd, expected] : cases) {
+    OrnTest::CaptureStderr log;
+    loadSettingsFromPPD(settings, ppd ? model(ppd) : PPDFile());
+    EXPECT_EQ(log.text(), expected);
+  }
+  EXPECT_EQ(settings.get("Feed.Minimum", ""), "-5.000000");
+  settings.set("Copies", "from PPD");
+  applyJobArguments(settings, "42", "alice", "My job", "1", "Copies=3 Title=Other\\ title");
+  EXPECT_EQ(settings.get("JobID", "") + settings.get("User", ""), "42alice");
+  EXPECT_EQ(settings.get("Title", ""), "Other title");
+  EXPECT_EQ(settings.get("Copies", ""), "3");
+  applyJobArguments(settings, "1", "u", "t", "2", "A=1");
+  EXPECT_EQ(settings.get("Copies", ""), "2");
+}
+
+}  // namespace

@@ -1,0 +1,251 @@
+// Real PPD files that no one here wrote: every PPD that CUPS's ppdc makes from
+// the installed .drv files, and a sample of the openprinting-ppds package. Each
+// must parse or fail exactly as a plain line scanner predicts; where it parses,
+// its options and defaults must match libcups's reading of it, and option
+// strings written as cupsd writes them must give the pairs cupsParseOptions gives.
+#include <cups/cups.h>
+#include <cups/ppd.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "ppd/job_settings.h"
+#include "ppd/ppd_file.h"
+
+namespace Quillfeather {
+namespace {
+
+namespace fs = std::filesystem;
+using std::string_view;
+
+struct RealPPD {
+  fs::path path;
+  std::string bytes;
+};
+
+// Generated once per run into a temporary directory, removed at exit.
+const std::vector<RealPPD>& realPPDs() {
+  static const struct Temp {
+    fs::path path = fs::temp_directory_path() / ("orn_ppd_oracle_" + std::to_string(getpid()));
+    ~Temp() { fs::remove_all(path, ec); }
+    mutable std::error_code ec;
+  } temp;
+  static const std::vector<RealPPD> ppds = [] {
+    std::error_code ec;
+    for (const auto& drv : fs::directory_iterator("/usr/share/cups/drv", ec)) {
+      if (drv.path().extension() != ".drv") continue;
+      fs::path out = temp.path / "ppdc" / drv.path().stem();
+      fs::create_directories(out);
+      if (std::system(
+              ("ppdc -d '" + out.string() + "' '" + drv.path().string() + "' >/dev/null 2>&1")
+                  .c_str()))
+        continue;
+    }
+    // Every 25th PPD of the openprinting-ppds archive.
+    if (std::system(("python3 '" ORN_SOURCE_DIR "/tests/ppd/extract_openprinting_ppds.py' "
+                     "/usr/lib/cups/driver/openprinting-ppds '" +
+                     (temp.path / "openprinting").string() + "' 25 >/dev/null 2>&1")
+                        .c_str()))
+      return std::vector<RealPPD>{};
+    std::vector<RealPPD> result;
+    for (const auto& entry : fs::recursive_directory_iterator(temp.path, ec)) {
+      if (!entry.is_regular_file()) continue;
+      std::ifstream in(entry.path(), std::ios::binary);
+      result.push_back({entry.path(), {std::istreambuf_iterator<char>(in), {}}});
+    }
+    return result;
+  }();
+  return ppds;
+}
+
+// A plain reference for the PPD syntax rules: the first error as "line: message", or "".
+std::string expectedOutcome(string_view bytes) {
+  std::vector<string_view> lines;  // without their LF or CR LF
+  std::vector<bool> lineFeed;
+  for (size_t start = 0; start < bytes.size();) {
+    size_t lf = std::min(bytes.find('\n', start), bytes.size());
+    size_t end = lf < bytes.size() && lf > start && bytes[lf - 1] == '\r' ? lf - 1 : lf;
+    lines.push_back(bytes.substr(start, end - start));
+    lineFeed.push_back(lf < bytes.size());
+    start = lf + 1;
+  }
+  auto fail = [](size_t i, const char* message) { return std::to_string(i + 1) + ": " + message; };
+  for (size_t i = 0; i < lines.size(); ++i) {
+    string_view s = lines[i];
+    if (s.size() > 254) return fail(i, "Line exceeds 255 characters");
+    if (s.find_first_not_of(" \t\r\n") == string_view::npos) continue;
+    if (s.size() + lineFeed[i] < 2) return fail(i, "Line too short");
+    if (s[0] != '*') return fail(i, "Invalid statement, missing preceding '*'");
+    if (s.size() > 1 && s[1] == '%') continue;
+    size_t k = 1;
+    while (k < s.size() && s[k] > 32 && s[k] < 127 && s[k] != ':' && s[k] != '/') ++k;
+    if (k == 1) return fail(i, "No main keyword");
+    if (k > 41) return fail(i, "Main keyword exceeds 40 characters");
+    size_t c = s.find_first_not_of(" \t", k);
+    if (c == string_view::npos) continue;  // keyword only
+    bool optionOrQuery = s[c] != ':' || s[1] == '?';
+    size_t colon = s.find(':', c);
+    if (colon == string_view::npos) return fail(i, "Syntax error parsing option keyword");
+    size_t v = s.find_first_not_of(" \t", colon + 1);
+    if (v == string_view::npos && s[c] != ':' && !lineFeed[i])
+      return fail(i, "Unexpected end of line looking for value");
+    if (v == string_view::npos || s[v] != '"') continue;
+    size_t close = s.find('"', v + 1);
+    if (!optionOrQuery) {
+      if (close == string_view::npos)
+        return fail(i, "Unexpected end of line encountered while parsing quoted value");
+      string_view text = s.substr(v + 1, close - v - 1);
+      for (size_t open = text.find('<'); open != string_view::npos; open = text.find('<', open)) {
+        size_t end = text.find('>', open);
+        if (end == string_view::npos) return fail(i, "Unterminated hex string");
+        if ((end - open - 1) % 2) return fail(i, "Hex string is not multiple of 2 characters");
+        for (size_t d = open + 1; d < end; ++d)
+          if (!std::isxdigit(static_cast<unsigned char>(text[d])))
+            return fail(i, "Not hexadecimal character");
+        open = end;
+      }
+      continue;
+    }
+    for (size_t first = i; close == string_view::npos;) {
+      if (++i == lines.size())
+        return fail(first, "Unexpected end of file encountered while parsing invocation value");
+      if (lines[i].size() > 254) return fail(i, "Line exceeds 255 characters");
+      close = lines[i].find('"');
+    }
+  }
+  return "";
+}
+
+TEST(RealPPDFiles, ParseOrFailAsTheLineScannerPredicts) {
+  size_t fromPpdc = 0, parsed = 0;
+  std::map<std::string, size_t> messages;
+  for (const RealPPD& ppd : realPPDs()) {
+    SCOPED_TRACE(ppd.path.string());
+    fromPpdc += ppd.path.string().find("/ppdc/") != std::string::npos;
+    std::string got;
+    try {
+      EXPECT_FALSE(PPDFile(ppd.path.string()).empty());
+      ++parsed;
+    } catch (const PPDSyntaxException& e) {
+      got = std::to_string(e.lineNumber()) + ": " + e.what();
+      ++messages[e.what()];
+    }
+    EXPECT_EQ(got, expectedOutcome(ppd.bytes));
+  }
+  EXPECT_GE(fromPpdc, 20u);
+  EXPECT_GE(realPPDs().size() - fromPpdc, 100u);
+  EXPECT_GT(parsed, 0u);
+  std::cout << "[ info ] " << parsed << " real PPD files parsed\n";
+  for (const auto& [message, count] : messages)
+    std::cout << "[ info ] " << count << " x " << message << "\n";
+}
+
+void collectOptions(ppd_group_t* group, std::map<std::string, std::string>& defaults) {
+  for (int i = 0; i < group->num_options; ++i)
+    defaults[group->options[i].keyword] = group->options[i].defchoice;
+  for (int i = 0; i < group->num_subgroups; ++i) collectOptions(&group->subgroups[i], defaults);
+}
+
+TEST(RealPPDFiles, OptionsAndDefaultsMatchLibcups) {
+  size_t compared = 0;
+  for (const RealPPD& ppd : realPPDs()) {
+    if (!expectedOutcome(ppd.bytes).empty()) continue;
+    SCOPED_TRACE(ppd.path.string());
+    PPDFile file(ppd.path.string());
+    ppd_file_t* cups = ppdOpenFile(ppd.path.c_str());
+    ASSERT_NE(cups, nullptr);
+    std::map<std::string, std::string> defaults;  // option -> default choice, by libcups
+    for (int i = 0; i < cups->num_groups; ++i) collectOptions(&cups->groups[i], defaults);
+    ppdClose(cups);
+    std::set<std::string> ours, theirs;
+    for (const char* ui : {"OpenUI", "JCLOpenUI"})
+      for (const PPDStatement& s : file.findAll(ui)) ours.insert(s.optionKeyword.substr(1));
+    for (const auto& [option, defchoice] : defaults) theirs.insert(option);
+    EXPECT_EQ(ours, theirs);
+    JobSettings settings;
+    settings.loadDefaults(file);
+    for (const auto& [option, defchoice] : defaults) {
+      EXPECT_TRUE(file.isOption(option) || file.contains("JCLOpenUI")) << option;
+      EXPECT_EQ(defchoice.empty() ? "" : file.getDefault(option).text, defchoice) << option;
+      EXPECT_EQ(settings.get(option, ""), defchoice) << option;
+      EXPECT_EQ(settings.contains(option), !defchoice.empty()) << option;
+    }
+    ++compared;
+  }
+  EXPECT_GT(compared, 0u);
+}
+
+// Writes pairs as cupsd does (a backslash before each space, tab, newline, backslash
+// or quote of a value) and parses them with libcups and with parseOptions.
+void expectSamePairs(const std::vector<std::pair<std::string, std::string>>& pairs) {
+  std::string options;
+  std::map<std::string, std::string> expected, cups, ours;
+  for (const auto& [name, value] : pairs) {
+    options += (options.empty() ? "" : " ") + name + "=";
+    for (char c : value)
+      options += string_view(" \t\n\\'\"").find(c) != string_view::npos ? std::string{'\\', c}
+                                                                        : std::string{c};
+    expected[name] = value;
+  }
+  cups_option_t* parsed = nullptr;
+  int count = cupsParseOptions(options.c_str(), 0, &parsed);
+  for (int i = 0; i < count; ++i) cups[parsed[i].name] = parsed[i].value;
+  cupsFreeOptions(count, parsed);
+  EXPECT_EQ(cups, expected) << options;
+  JobSettings settings;
+  settings.parseOptions(options);
+  for (const auto& [name, value] : pairs)
+    if (settings.contains(name))
+      ours[name] = (settings.isCustom(name) ? "Custom." : "") + settings.get(name, "");
+  EXPECT_EQ(ours, cups) << options;
+}
+
+TEST(OptionStringVersusLibcups, RealChoiceValues) {
+  std::set<std::string> nameSet, choiceSet;
+  for (const RealPPD& real : realPPDs()) {
+    if (!expectedOutcome(real.bytes).empty()) continue;
+    PPDFile ppd(real.path.string());
+    for (const PPDStatement& ui : ppd.findAll("OpenUI")) {
+      nameSet.insert(ui.optionKeyword.substr(1));
+      for (const PPDStatement& choice : ppd.findAll(ui.optionKeyword.substr(1)))
+        if (choice.optionKeyword[0] != '{') choiceSet.insert(choice.optionKeyword);  // collections
+    }
+  }
+  std::vector<std::string> names(nameSet.begin(), nameSet.end()),
+      choices(choiceSet.begin(), choiceSet.end());
+  ASSERT_GE(names.size(), 10u);
+  ASSERT_GE(choices.size(), 50u);
+  std::mt19937 rng(3);
+  for (int round = 0; round < 300; ++round) {
+    std::vector<std::pair<std::string, std::string>> pairs;
+    for (const std::string& name : names)
+      if (rng() % 2) pairs.emplace_back(name, choices[rng() % choices.size()]);
+    expectSamePairs(pairs);
+  }
+}
+
+TEST(OptionStringVersusLibcups, RandomTextValues) {
+  static const std::string extra = " \t\n\\'\"=";
+  std::mt19937 rng(5);
+  for (int round = 0; round < 2000; ++round) {
+    std::vector<std::pair<std::string, std::string>> pairs;
+    for (size_t i = 0, count = 1 + rng() % 5; i < count; ++i) {
+      std::string s(rng() % 24, ' ');
+      for (char& c : s)
+        c = rng() % 3 == 0 ? extra[rng() % extra.size()] : static_cast<char>(32 + rng() % 95);
+      if (!s.empty() && s[0] == '{') s[0] = '(';  // a collection to libcups; cupsd writes none
+      pairs.emplace_back("opt" + std::to_string(i), s);
+    }
+    expectSamePairs(pairs);
+  }
+}
+
+}  // namespace
+}  // namespace Quillfeather
