@@ -4,8 +4,8 @@
 
 #include <sstream>
 
+#include "orntool/preview_zpl.h"
 #include "support/raster_builder.h"
-#include "support/zpl_decoder.h"
 
 using namespace Quillfeather;
 using OrnTest::TestPage;
@@ -30,6 +30,21 @@ TestPage blankPage(uint32_t width, uint32_t height) {
 }
 
 const char* kTail = "^IMR:PAGE.GRF^FS\n^XZ\n^IDR:PAGE.GRF^FS\n";
+
+std::vector<OrnTool::PreviewImage> decode(const std::string& zpl) {
+  return OrnTool::decodeZpl(std::span(reinterpret_cast<const uint8_t*>(zpl.data()), zpl.size()));
+}
+
+// The label's rows, as bytes of the page's row width.
+std::vector<uint8_t> labelRows(const Tesselin::Bitmap& label, uint32_t rowBytes) {
+  std::vector<uint8_t> rows;
+  for (uint32_t y = 0; y < label.height(); ++y) {
+    std::vector<uint8_t> row = label.getRow(y);
+    row.resize(rowBytes, 0);
+    rows.insert(rows.end(), row.begin(), row.end());
+  }
+  return rows;
+}
 
 }  // namespace
 
@@ -81,14 +96,12 @@ TEST(ZPLFilterTest, JobSettingsOfTheFirstPage) {
 TEST(ZPLFilterTest, LaterPagesCarryOnlyTheirLabel) {
   TestPage page = blankPage(8, 2);
   page.data[1] = 0x0F;
-  const auto labels = OrnTest::decodeZpl(runZpl({page, page, page}, JobSettings()));
+  const std::string out = runZpl({page, page, page}, JobSettings());
+  const std::string later = "~DGR:PAGE.GRF,1,1,\n0F\n^XA\n^FO0,1\n" + std::string(kTail);
+  EXPECT_EQ(out.substr(out.size() - 2 * later.size()), later + later);
+  const auto labels = decode(out);
   ASSERT_EQ(labels.size(), 3u);
-  EXPECT_EQ(labels[0].formatCommands.size(), 4u);
-  for (int i = 1; i < 3; ++i) {
-    ASSERT_EQ(labels[i].formatCommands.size(), 2u);
-    EXPECT_EQ(labels[i].formatCommands[0], "^FO0,1");
-    EXPECT_EQ(labels[i].formatCommands[1], "^IMR:PAGE.GRF^FS");
-  }
+  for (const auto& label : labels) EXPECT_EQ(labelRows(label.bitmap, 1), page.data);
 }
 
 TEST(ZPLFilterTest, LineBreaksInsideTheGraphicData) {
@@ -115,9 +128,9 @@ TEST(ZPLFilterTest, DecodesBackToThePage) {
         std::fill(page.data.begin(), page.data.begin() + bpl, 0);
         std::fill(page.data.end() - bpl, page.data.end(), 0);
       }
-      const auto labels = OrnTest::decodeZpl(runZpl({page}, JobSettings()));
+      const auto labels = decode(runZpl({page}, JobSettings()));
       ASSERT_EQ(labels.size(), 1u);
-      const auto& rows = labels[0].rows;
+      const auto rows = labelRows(labels[0].bitmap, bpl);
       ASSERT_LE(rows.size(), page.data.size());
       EXPECT_TRUE(std::equal(rows.begin(), rows.end(), page.data.begin()))
           << width << "x" << height;
@@ -130,10 +143,9 @@ TEST(ZPLFilterTest, DecodesBackToThePage) {
 TEST(ZPLFilterTest, InkOnTheLastRowIsSent) {
   TestPage page = blankPage(16, 4);
   page.data[7] = 0x01;
-  const auto labels = OrnTest::decodeZpl(runZpl({page}, JobSettings()));
+  const auto labels = decode(runZpl({page}, JobSettings()));
   ASSERT_EQ(labels.size(), 1u);
-  EXPECT_EQ(labels[0].top, 3u);
-  EXPECT_EQ(labels[0].rows.size(), 8u);
+  EXPECT_EQ(labelRows(labels[0].bitmap, 2), page.data);
 }
 
 TEST(ZPLFilterTest, QueryStatusReportsNothing) {
