@@ -11,14 +11,14 @@
 #include <fstream>
 #include <iterator>
 
-#include "child_process.h"
 #include "cupsd_sandbox.h"
 #include "orntool/preview_image.h"
 #include "orntool/preview_ktrn8q.h"
 #include "orntool/preview_lxpr.h"
 #include "orntool/preview_zpl.h"
+#include "support/process.h"
 
-using namespace OrnIntegration;
+using namespace OrnTest;
 namespace fs = std::filesystem;
 
 namespace {

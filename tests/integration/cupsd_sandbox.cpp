@@ -21,7 +21,7 @@
 
 namespace fs = std::filesystem;
 
-namespace OrnIntegration {
+namespace OrnTest {
 
 namespace {
 
@@ -265,4 +265,4 @@ std::vector<std::string> CupsdSandbox::jobLog(int job) const {
   return lines;
 }
 
-}  // namespace OrnIntegration
+}  // namespace OrnTest

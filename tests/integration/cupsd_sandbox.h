@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
+#include "support/process.h"
 
-namespace OrnIntegration {
+namespace OrnTest {
 
 struct CupsdSandboxSettings {
   std::string filterPath;  // copied to ServerBin/filter/rastertoorn
@@ -64,4 +64,4 @@ class CupsdSandbox {
   std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
 };
 
-}  // namespace OrnIntegration
+}  // namespace OrnTest

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace OrnTest {
 namespace {
@@ -27,58 +29,75 @@ std::string slurp(const std::string& path) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+int openOrThrow(const std::string& path, int flags) {
+  const int fd = open(path.c_str(), flags, 0644);
+  if (fd < 0) throw std::runtime_error("cannot open " + path);
+  return fd;
+}
+
+// In the child after fork: own process group, death with the parent, the three standard
+// descriptors (and 3 when given), environment, exec.
+[[noreturn]] void execChild(const std::vector<std::string>& argv, int in, int out, int err,
+                            int backChannel,
+                            const std::map<std::string, std::optional<std::string>>& env) {
+  setpgid(0, 0);
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  dup2(in, 0);
+  dup2(out, 1);
+  dup2(err, 2);
+  if (backChannel >= 0) {
+    dup2(backChannel, 3);
+  } else {
+    close(3);
+  }
+  for (const auto& [name, value] : env) {
+    if (value) {
+      setenv(name.c_str(), value->c_str(), 1);
+    } else {
+      unsetenv(name.c_str());
+    }
+  }
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  execv(args[0], args.data());
+  _exit(127);
+}
+
 }  // namespace
 
 ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOptions& options) {
   const std::string inPath = tempPath("in"), outPath = tempPath("out"), errPath = tempPath("err");
   std::ofstream(inPath, std::ios::binary) << options.input;
+  const int in = openOrThrow(inPath, O_RDONLY);
+  const int out = openOrThrow(options.outputFile.empty() ? outPath : options.outputFile,
+                              O_WRONLY | O_CREAT | O_TRUNC);
+  const int err = openOrThrow(errPath, O_WRONLY | O_TRUNC);
 
-  pid_t pid = fork();
+  const pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    int in = open(inPath.c_str(), O_RDONLY);
-    int out = open(outPath.c_str(), O_WRONLY | O_TRUNC);
-    int err = open(errPath.c_str(), O_WRONLY | O_TRUNC);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(err, 2);
-    if (options.backChannelFd >= 0) {
-      dup2(options.backChannelFd, 3);
-    } else {
-      close(3);
-    }
-    for (const auto& [name, value] : options.env) {
-      if (value) {
-        setenv(name.c_str(), value->c_str(), 1);
-      } else {
-        unsetenv(name.c_str());
-      }
-    }
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
+  if (pid == 0) execChild(argv, in, out, err, options.backChannelFd, options.env);
+  for (int fd : {in, out, err}) close(fd);
 
+  ProcessResult result;
   int status = 0;
-  int waited = 0;
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutSeconds);
   while (waitpid(pid, &status, WNOHANG) == 0) {
-    if (waited++ > options.timeoutSeconds * 100) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(-pid, SIGKILL);
       kill(pid, SIGKILL);
       waitpid(pid, &status, 0);
+      result.timedOut = true;
       break;
     }
-    usleep(10000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  ProcessResult result;
   if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   result.out = slurp(outPath);
   result.err = slurp(errPath);
-  std::remove(inPath.c_str());
-  std::remove(outPath.c_str());
-  std::remove(errPath.c_str());
+  for (const std::string& path : {inPath, outPath, errPath}) std::remove(path.c_str());
   return result;
 }
 
@@ -88,6 +107,64 @@ std::vector<std::string> lines(const std::string& text) {
   std::string line;
   while (std::getline(in, line)) result.push_back(line);
   return result;
+}
+
+std::string findProgram(const std::string& name) {
+  std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  path += ":/usr/sbin:/sbin:/usr/local/sbin:/usr/bin:/bin";
+  std::istringstream folders(path);
+  std::string folder;
+  while (std::getline(folders, folder, ':')) {
+    const std::string candidate = folder + "/" + name;
+    if (!folder.empty() && access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return "";
+}
+
+CommandResult runCommand(const std::vector<std::string>& argv, const Environment& environment,
+                         std::chrono::milliseconds timeout, const std::string& outputFile) {
+  ProcessOptions options;
+  for (const auto& [name, value] : environment) options.env[name] = value;
+  options.timeoutSeconds =
+      static_cast<int>(std::chrono::ceil<std::chrono::seconds>(timeout).count());
+  options.outputFile = outputFile;
+  const ProcessResult r = runProcess(argv, options);
+  return {r.timedOut ? -1 : r.exitStatus, r.timedOut, r.out + r.err};
+}
+
+BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
+                                     const std::string& logPath) {
+  const int in = openOrThrow("/dev/null", O_RDONLY);
+  const int log = openOrThrow(logPath, O_WRONLY | O_CREAT | O_TRUNC);
+  pid_ = fork();
+  if (pid_ < 0) throw std::runtime_error("fork failed");
+  if (pid_ == 0) execChild(argv, in, log, log, -1, {});
+  close(in);
+  close(log);
+}
+
+BackgroundProcess::~BackgroundProcess() { stop(std::chrono::seconds(10)); }
+
+bool BackgroundProcess::running() {
+  int status = 0;
+  if (!reaped_ && waitpid(pid_, &status, WNOHANG) == pid_) reaped_ = true;
+  return !reaped_;
+}
+
+void BackgroundProcess::stop(std::chrono::milliseconds grace) {
+  if (!running()) return;
+  kill(pid_, SIGTERM);
+  const auto deadline = std::chrono::steady_clock::now() + grace;
+  while (running() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  // Whatever is left of the group (the server or programs it started) goes now.
+  kill(-pid_, SIGKILL);
+  if (!reaped_) {
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    reaped_ = true;
+  }
 }
 
 }  // namespace OrnTest

@@ -1,10 +1,15 @@
 #pragma once
 
-// Runs a program the way CUPS runs a filter: arguments, environment, standard
-// input from bytes, standard output and error captured.
+// Child processes for the tests: a program run the way CUPS runs a filter (arguments,
+// environment, standard input from bytes, output captured), short commands with a time limit,
+// and a long-running server that dies with the test (also when the test itself is killed).
+#include <sys/types.h>
+
+#include <chrono>
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace OrnTest {
@@ -14,6 +19,7 @@ struct ProcessResult {
   int signal = 0;       // the terminating signal, if any
   std::string out;
   std::string err;
+  bool timedOut = false;
 };
 
 struct ProcessOptions {
@@ -21,11 +27,48 @@ struct ProcessOptions {
   std::map<std::string, std::optional<std::string>> env;  // nullopt removes a variable
   int timeoutSeconds = 60;
   int backChannelFd = -1;  // passed to the child as descriptor 3 when set
+  std::string outputFile;  // when set, standard output goes there instead of into out
 };
 
+// Runs argv (argv[0] a path) in its own process group; a child still running after the
+// timeout is killed with its group.
 ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
 
 // Lines of a text, without their line feeds.
 std::vector<std::string> lines(const std::string& text);
+
+// The full path of a program found in PATH or the usual sbin folders, or "" when there is none.
+std::string findProgram(const std::string& name);
+
+struct CommandResult {
+  int exitStatus = -1;  // -1 when the command did not exit by itself
+  bool timedOut = false;
+  std::string output;  // standard output, then standard error
+};
+
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
+// runProcess with no input and the two outputs together; with an output file, standard output
+// goes there and only standard error is captured.
+CommandResult runCommand(const std::vector<std::string>& argv, const Environment& environment,
+                         std::chrono::milliseconds timeout, const std::string& outputFile = "");
+
+// A server process in its own process group, with standard output and error in a file. It is
+// killed when this object goes away and when the test process dies.
+class BackgroundProcess {
+ public:
+  BackgroundProcess(const std::vector<std::string>& argv, const std::string& logPath);
+  ~BackgroundProcess();
+  BackgroundProcess(const BackgroundProcess&) = delete;
+  BackgroundProcess& operator=(const BackgroundProcess&) = delete;
+
+  bool running();
+  // SIGTERM, then SIGKILL to the whole group once the grace time has passed.
+  void stop(std::chrono::milliseconds grace);
+
+ private:
+  pid_t pid_ = -1;
+  bool reaped_ = false;
+};
 
 }  // namespace OrnTest

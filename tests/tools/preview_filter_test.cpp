@@ -11,13 +11,12 @@
 #include <iterator>
 #include <random>
 
-#include "integration/child_process.h"
 #include "orntool/preview_ktrn8q.h"
 #include "orntool/preview_lxpr.h"
 #include "orntool/preview_zpl.h"
 #include "preview_test_util.h"
+#include "support/process.h"
 #include "support/raster_builder.h"
-#include "support/zpl_decoder.h"
 
 using namespace OrnTool;
 using namespace PreviewTest;
@@ -74,11 +73,11 @@ std::string runFilter(const TempDir& dir, const std::string& model, const std::s
   const fs::path raster = dir / "job.ras";
   std::ofstream(raster, std::ios::binary) << OrnTest::rasterStream(pages);
   const fs::path output = dir / "job.out";
-  const auto result = OrnIntegration::runCommand(
-      {std::string(ORN_BINARY_DIR) + "/rastertoorn", "7", "tester", "Preview test", "1", options,
-       raster.string()},
-      {{"PPD", std::string(ORN_SOURCE_DIR) + "/models/" + model + ".ppd"}},
-      std::chrono::seconds(60), output.string());
+  const auto result =
+      OrnTest::runCommand({std::string(ORN_BINARY_DIR) + "/rastertoorn", "7", "tester",
+                           "Preview test", "1", options, raster.string()},
+                          {{"PPD", std::string(ORN_SOURCE_DIR) + "/models/" + model + ".ppd"}},
+                          std::chrono::seconds(60), output.string());
   EXPECT_EQ(result.exitStatus, 0) << result.output;
   return readFile(output);
 }
@@ -100,14 +99,12 @@ TEST(PreviewOfFilterOutput, LxprLabelsShowThePagesInEveryCompressionAndFraming) 
   }
 }
 
-TEST(PreviewOfFilterOutput, ZplLabelsShowThePagesAndAgreeWithTheTestDecoder) {
+TEST(PreviewOfFilterOutput, ZplLabelsShowThePages) {
   const TempDir dir;
   const std::vector<OrnTest::TestPage> pages = {labelPage(3), labelPage(4)};
   const std::string data = runFilter(dir, "orn-zpl", "PrintSpeed=3 ZPLCompression=None", pages);
   const auto labels = decodeZpl(bytesOf(data));
   ASSERT_EQ(labels.size(), 2u);
-  const auto reference = OrnTest::decodeZpl(data);
-  ASSERT_EQ(reference.size(), 2u);
   for (size_t i = 0; i < 2; ++i) {
     const Tesselin::Bitmap page = asBitmap(pages[i]);
     const Tesselin::Bitmap& label = labels[i].bitmap;
@@ -121,7 +118,6 @@ TEST(PreviewOfFilterOutput, ZplLabelsShowThePagesAndAgreeWithTheTestDecoder) {
         ASSERT_EQ(got, expected) << "label " << i + 1 << " at " << x << "," << y;
       }
     }
-    EXPECT_EQ(reference[i].rows, label.data());
   }
 }
 
@@ -147,10 +143,9 @@ TEST(PreviewCommand, WritesOnePngPerLabelThatLibpngReadsBack) {
   const TempDir dir;
   const std::vector<OrnTest::TestPage> pages = {labelPage(8), labelPage(9)};
   std::ofstream(dir / "job.zpl", std::ios::binary) << runFilter(dir, "orn-zpl", "", pages);
-  const auto result =
-      OrnIntegration::runCommand({ORN_ORNTOOL_PATH, "preview", "--language", "zpl",
-                                  (dir / "job.zpl").string(), (dir / "pictures").string()},
-                                 {}, std::chrono::seconds(60));
+  const auto result = OrnTest::runCommand({ORN_ORNTOOL_PATH, "preview", "--language", "zpl",
+                                           (dir / "job.zpl").string(), (dir / "pictures").string()},
+                                          {}, std::chrono::seconds(60));
   ASSERT_EQ(result.exitStatus, 0) << result.output;
   const auto labels = decodeZpl(bytesOf(readFile(dir / "job.zpl")));
   ASSERT_EQ(labels.size(), 2u);
@@ -187,13 +182,13 @@ TEST(PreviewCommand, DamagedOrUnknownInputGivesOneErrorLine) {
   for (const auto& arguments : runs) {
     std::vector<std::string> argv = {ORN_ORNTOOL_PATH, "preview"};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    const auto result = OrnIntegration::runCommand(argv, {}, std::chrono::seconds(30));
+    const auto result = OrnTest::runCommand(argv, {}, std::chrono::seconds(30));
     EXPECT_EQ(result.exitStatus, 1) << result.output;
     EXPECT_EQ(result.output.rfind("orntool preview: ", 0), 0u) << result.output;
     EXPECT_EQ(std::count(result.output.begin(), result.output.end(), '\n'), 1) << result.output;
   }
   // A wrong command line is a usage error.
-  const auto usage = OrnIntegration::runCommand(
+  const auto usage = OrnTest::runCommand(
       {ORN_ORNTOOL_PATH, "preview", "--language", "pcl", "a", "b"}, {}, std::chrono::seconds(30));
   EXPECT_EQ(usage.exitStatus, 2) << usage.output;
 }
