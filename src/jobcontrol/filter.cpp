@@ -96,34 +96,28 @@ bool Filter::cancelRequested() {
   return true;
 }
 
-void Filter::runPages() {
-  RasterReader reader(input_);
-  // A cancel ends the input early. What the reader then reports (an end of
-  // input, a page cut short) is the cancel, not a fault of the job.
+template <typename Step>
+void Filter::guarded(Step step) {
   try {
-    reader.readFormat();
+    step();
   } catch (...) {
-    if (cancelRequested()) return;
+    failed_ = true;
     throw;
   }
-  started_ = true;
-  pageCount_ = 0;
-  if (jobStartHook_) jobStartHook_(*this);
-  startJob();
+}
 
-  while (!failed_ && !cancelRequested()) {
-    const bool end = reader.atEnd();
-    if (cancelRequested() || end) break;
-    PageHeader header;
-    try {
-      header = reader.readPageHeader();
-      logPageHeader(header);
-      reader.readPageData(header, pageData_);
-    } catch (...) {
-      if (cancelRequested()) break;
-      throw;
-    }
-    Tesselin::Bitmap bitmap = pageBitmap(header, pageData_, settings_);
+void Filter::beginJob() {
+  guarded([this] {
+    started_ = true;
+    pageCount_ = 0;
+    if (jobStartHook_) jobStartHook_(*this);
+    startJob();
+  });
+}
+
+void Filter::printPage(const PageHeader& header, std::vector<uint8_t>& data) {
+  guarded([&] {
+    Tesselin::Bitmap bitmap = pageBitmap(header, data, settings_);
 
     ++pageCount_;
     if (pageStartHook_) pageStartHook_(*this);
@@ -137,13 +131,45 @@ void Filter::runPages() {
     if (pageEndHook_) pageEndHook_(*this);
     output_.flush();
     if (!output_) throw IOException("Unable to write printer data to the output");
-    if (pageData_.empty()) pageData_ = std::move(bitmap.data());
-  }
+    if (data.empty()) data = std::move(bitmap.data());
+  });
+}
 
+void Filter::finishJob() {
+  guarded([this] {
+    endJob();
+    if (jobEndHook_) jobEndHook_(*this);
+  });
+}
+
+void Filter::runPages() {
+  RasterReader reader(input_);
+  // A cancel ends the input early. What the reader then reports (an end of
+  // input, a page cut short) is the cancel, not a fault of the job.
+  try {
+    reader.readFormat();
+  } catch (...) {
+    if (cancelRequested()) return;
+    throw;
+  }
+  beginJob();
+  while (!failed_ && !cancelRequested()) {
+    const bool end = reader.atEnd();
+    if (cancelRequested() || end) break;
+    PageHeader header;
+    try {
+      header = reader.readPageHeader();
+      logPageHeader(header);
+      reader.readPageData(header, pageData_);
+    } catch (...) {
+      if (cancelRequested()) break;
+      throw;
+    }
+    printPage(header, pageData_);
+  }
   // Also after a cancel: the job end finishes what the printer holds (the
   // front of a two-sided ticket, the last cut), and every page sent is whole.
-  endJob();
-  if (jobEndHook_) jobEndHook_(*this);
+  finishJob();
 }
 
 }  // namespace Quillfeather

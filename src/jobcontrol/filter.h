@@ -48,6 +48,14 @@ class Filter {
   // Runs the job once. Any exception sets the failed flag and passes on.
   void run();
 
+  // The same page loop for a caller that has the pages already (a printer application):
+  // beginJob() once, printPage() for each page, finishJob() once, with the same hooks and
+  // output as run(). printPage() takes the page data over and may hand back a buffer for
+  // the next page. Any exception sets the failed flag and passes on.
+  void beginJob();
+  void printPage(const PageHeader& header, std::vector<uint8_t>& data);
+  void finishJob();
+
   uint32_t pageCount() const { return pageCount_; }
   bool hasFailed() const { return failed_; }
   // Stops the job before its next page.
@@ -67,6 +75,8 @@ class Filter {
 
  private:
   void runPages();
+  template <typename Step>
+  void guarded(Step step);
   // True once the cancel check has answered true (logged the first time).
   bool cancelRequested();
 

@@ -8,18 +8,11 @@
 #include <cstdlib>
 #include <exception>
 #include <iostream>
-#include <memory>
-#include <optional>
 
-#include "jobcontrol/backend_factory.h"
 #include "jobcontrol/fd_input_buffer.h"
 #include "jobcontrol/fd_output_buffer.h"
-#include "jobcontrol/insertion.h"
-#include "jobcontrol/job_context.h"
+#include "jobcontrol/job_setup.h"
 #include "jobcontrol/log.h"
-#include "jobcontrol/settings_validation.h"
-#include "ppd/ppd_exceptions.h"
-#include "ppd/ppd_file.h"
 
 namespace Quillfeather {
 namespace {
@@ -45,41 +38,15 @@ int usage(const char* program) {
   return 1;
 }
 
-// Everything the job reads from the PPD. A PPD that cannot be parsed is
-// reported and the job goes on without it.
-std::optional<PPDFile> readPPD(JobContext& context, JobSettings& settings) {
-  const char* path = std::getenv("PPD");
-  if (!path) {
-    Log::warning() << "Filter invoked without PPD environment variable set" << std::endl;
-    return std::nullopt;
-  }
-  try {
-    std::optional<PPDFile> ppd(std::in_place, path);
-    context = readJobContext(*ppd);
-    loadSettingsFromPPD(settings, *ppd);
-    return ppd;
-  } catch (const PPDException& e) {
-    Log::error() << "Exception occurred while processing PPD file: " << e.what() << std::endl;
-    return std::nullopt;
-  }
-}
-
-int runJob(char** argv, std::istream& input, std::ostream& output, InsertionVariables& variables) {
-  JobSettings settings;
-  JobContext context;
-  std::optional<PPDFile> ppd = readPPD(context, settings);
-
-  applyJobArguments(settings, argv[1], argv[2], argv[3], argv[4], argv[5]);
-  if (ppd) validateSettings(settings, *ppd);
-  const PrinterLanguage language = resolvePrinterLanguage(context.language, settings);
-
-  std::unique_ptr<Filter> backend = makeBackend(language, input, output, settings);
-  installInsertionHooks(*backend, variables, context);
-  backend->setCancelCheck([] { return terminateRequested != 0; });
-  backend->run();
+int runJob(char** argv, std::istream& input, std::ostream& output) {
+  PreparedJob job(std::getenv("PPD"), JobArguments{argv[1], argv[2], argv[3], argv[4], argv[5]},
+                  input, output);
+  Filter& backend = job.backend();
+  backend.setCancelCheck([] { return terminateRequested != 0; });
+  backend.run();
   output.flush();
   if (!output) throw IOException("Unable to write printer data to the output");
-  return backend->hasFailed() ? 1 : 0;
+  return backend.hasFailed() ? 1 : 0;
 }
 
 }  // namespace
@@ -110,8 +77,7 @@ int runFilter(int argc, char** argv) {
   std::ostream output(&stdoutBuffer);
 
   try {
-    InsertionVariables variables = makeInsertionVariables(argv[1], argv[2], argv[3]);
-    return runJob(argv, input, output, variables);
+    return runJob(argv, input, output);
   } catch (const std::exception& e) {
     Log::critical() << "An exception occurred during filter execution: " << e.what() << std::endl;
   } catch (...) {

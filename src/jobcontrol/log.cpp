@@ -8,6 +8,8 @@ namespace {
 
 enum Level { kDebug, kInfo, kWarning, kError, kCritical };
 
+thread_local Log::Sink threadSink;
+
 std::array<std::string, 5>& prefixes() {
   static std::array<std::string, 5> table{"Debug", "Info", "Warning", "Error", "Critical"};
   return table;
@@ -32,6 +34,12 @@ void appendEscapedControls(std::string& out, std::string_view text) {
 LogLine::~LogLine() {
   std::string_view text = text_.view();
   if (!text.empty() && text.back() == '\n') text.remove_suffix(1);  // std::endl
+  if (threadSink) {
+    std::string escaped;
+    appendEscapedControls(escaped, text);
+    threadSink(level_, escaped);
+    return;
+  }
   std::string line;
   line.reserve(prefix_.size() + text.size() + 3);
   if (!prefix_.empty()) line.append(prefix_).append(": ");
@@ -42,11 +50,13 @@ LogLine::~LogLine() {
   std::cerr.flush();
 }
 
-LogLine Log::debug() { return LogLine(prefixes()[kDebug]); }
-LogLine Log::info() { return LogLine(prefixes()[kInfo]); }
-LogLine Log::warning() { return LogLine(prefixes()[kWarning]); }
-LogLine Log::error() { return LogLine(prefixes()[kError]); }
-LogLine Log::critical() { return LogLine(prefixes()[kCritical]); }
+LogLine Log::debug() { return LogLine(prefixes()[kDebug], LogLevel::Debug); }
+LogLine Log::info() { return LogLine(prefixes()[kInfo], LogLevel::Info); }
+LogLine Log::warning() { return LogLine(prefixes()[kWarning], LogLevel::Warning); }
+LogLine Log::error() { return LogLine(prefixes()[kError], LogLevel::Error); }
+LogLine Log::critical() { return LogLine(prefixes()[kCritical], LogLevel::Critical); }
+
+void Log::setThreadSink(Sink sink) { threadSink = std::move(sink); }
 
 void Log::setPrefixes(std::string debug, std::string info, std::string warning, std::string error,
                       std::string critical) {

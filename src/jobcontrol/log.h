@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -12,9 +13,11 @@ namespace Quillfeather {
 // message is always exactly one line: CUPS reads every line as a new message,
 // and a line feed in a value could otherwise forge a "PAGE:" or "CRIT:" line.
 // A final std::endl only ends the message.
+enum class LogLevel { Debug, Info, Warning, Error, Critical };
+
 class LogLine {
  public:
-  explicit LogLine(const std::string& prefix) : prefix_(prefix) {}
+  LogLine(const std::string& prefix, LogLevel level) : prefix_(prefix), level_(level) {}
   ~LogLine();
 
   LogLine(const LogLine&) = delete;
@@ -32,6 +35,7 @@ class LogLine {
 
  private:
   const std::string& prefix_;
+  LogLevel level_;
   std::ostringstream text_;
 };
 
@@ -51,6 +55,11 @@ class Log {
   // Replaces the five prefixes, in level order (the entry point sets the CUPS ones).
   static void setPrefixes(std::string debug, std::string info, std::string warning,
                           std::string error, std::string critical);
+  // Sends the calling thread's messages (text without prefix, controls escaped) to a function
+  // instead of standard error, for a printer application that runs each job on a thread of its
+  // own; an empty function restores standard error.
+  using Sink = std::function<void(LogLevel, std::string_view)>;
+  static void setThreadSink(Sink sink);
 };
 
 }  // namespace Quillfeather

@@ -1,0 +1,206 @@
+#include "raster_job.h"
+
+#include <bit>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <ostream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "device_stream.h"
+#include "drivers.h"
+#include "job_options.h"
+#include "jobcontrol/job_setup.h"
+#include "jobcontrol/log.h"
+#include "raster/raster_reader.h"
+
+namespace OrnPrint {
+namespace {
+
+using Quillfeather::Log;
+using Quillfeather::LogLevel;
+
+// Largest page gathered in memory; a bigger page fails its job.
+constexpr uint64_t kMaxPageBytes = uint64_t{256} << 20;
+
+// Everything one job holds between the callbacks.
+struct RasterJob {
+  explicit RasterJob(pappl_device_t* device) : deviceBuffer(device), output(&deviceBuffer) {}
+  DeviceStreamBuffer deviceBuffer;
+  std::ostream output;
+  std::istringstream input;  // no back channel: the back ends read nothing
+  std::unique_ptr<Quillfeather::PreparedJob> prepared;
+  Quillfeather::PageHeader header;
+  uint32_t sourceBytesPerLine = 0;
+  uint32_t cropOffset = 0;  // bytes dropped from the left of every line
+  bool invert = false;      // grey lines (255 white) become raster values (255 black)
+  std::vector<uint8_t> page;
+  std::string firstError;  // the first error or critical message, for job-state-message
+};
+
+RasterJob* jobData(pappl_job_t* job) { return static_cast<RasterJob*>(papplJobGetData(job)); }
+
+// The back end's messages go to the job's log; the first failure becomes its state message.
+void logToJob(pappl_job_t* job, RasterJob* data) {
+  Log::setThreadSink([job, data](LogLevel level, std::string_view text) {
+    pappl_loglevel_t papplLevel = PAPPL_LOGLEVEL_DEBUG;
+    switch (level) {
+      case LogLevel::Debug:
+        papplLevel = PAPPL_LOGLEVEL_DEBUG;
+        break;
+      case LogLevel::Info:
+        papplLevel = PAPPL_LOGLEVEL_INFO;
+        break;
+      case LogLevel::Warning:
+        papplLevel = PAPPL_LOGLEVEL_WARN;
+        break;
+      case LogLevel::Error:
+        papplLevel = PAPPL_LOGLEVEL_ERROR;
+        break;
+      case LogLevel::Critical:
+        papplLevel = PAPPL_LOGLEVEL_FATAL;
+        break;
+    }
+    const std::string line(text);
+    papplLogJob(job, papplLevel, "%s", line.c_str());
+    if (level >= LogLevel::Warning) papplJobSetMessage(job, "%s", line.c_str());
+    if (level >= LogLevel::Error && data->firstError.empty()) data->firstError = line;
+  });
+}
+
+bool fail(pappl_job_t* job, RasterJob* data, const std::string& message) {
+  if (data->firstError.empty()) data->firstError = message;
+  papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", message.c_str());
+  papplJobSetMessage(job, "%s", data->firstError.c_str());
+  return false;
+}
+
+// Runs one step of the back end; an exception fails the job with its message.
+template <typename Step>
+bool guarded(pappl_job_t* job, RasterJob* data, Step step) {
+  try {
+    step();
+    return true;
+  } catch (const std::exception& e) {
+    return fail(job, data, std::string("Unable to print: ") + e.what());
+  } catch (...) {
+    return fail(job, data, "Unable to print: unknown error");
+  }
+}
+
+// The page header PAPPL hands over is the raster format's own header block, in host byte order.
+Quillfeather::PageHeader pageHeader(const cups_page_header2_t& header) {
+  std::string bytes(reinterpret_cast<const char*>(&header), sizeof header);
+  std::istringstream in(bytes);
+  Quillfeather::RasterFormat format;
+  format.endianness = std::endian::native == std::endian::big ? 1 : 0;
+  format.version = 3;
+  return Quillfeather::readPageHeader(format, in);
+}
+
+const Driver* printerDriver(pappl_job_t* job) {
+  return findDriver(papplPrinterGetDriverName(papplJobGetPrinter(job)));
+}
+
+}  // namespace
+
+bool startRasterJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
+  const Driver* driver = printerDriver(job);
+  if (driver == nullptr) {
+    papplJobSetMessage(job, "Unknown driver");
+    return false;
+  }
+  auto data = std::make_unique<RasterJob>(device);
+  RasterJob* raw = data.get();
+  papplJobSetData(job, data.release());
+  logToJob(job, raw);
+
+  pappl_pr_driver_data_t driverData;
+  papplPrinterGetDriverData(papplJobGetPrinter(job), &driverData);
+  Quillfeather::JobArguments arguments;
+  arguments.jobId = std::to_string(papplJobGetID(job));
+  arguments.user = papplJobGetUsername(job) ? papplJobGetUsername(job) : "";
+  arguments.title = papplJobGetName(job) ? papplJobGetName(job) : "";
+  arguments.options = jobOptions(*driver, *options, driverData.mode_configured);
+  papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "Job options: %s", arguments.options.c_str());
+  const std::string ppd = modelPath(*driver);
+  return guarded(job, raw, [&] {
+    raw->prepared = std::make_unique<Quillfeather::PreparedJob>(ppd.c_str(), arguments, raw->input,
+                                                                raw->output);
+    raw->prepared->backend().beginJob();
+  });
+}
+
+bool startRasterPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned) {
+  RasterJob* data = jobData(job);
+  if (data == nullptr || !data->prepared) return false;
+  return guarded(job, data, [&] {
+    data->header = pageHeader(options->header);
+    Quillfeather::PageHeader& h = data->header;
+    data->sourceBytesPerLine = h.cupsBytesPerLine;
+    data->cropOffset = 0;
+    // The back ends take CUPS's black raster values; PAPPL hands over sGray or white lines.
+    data->invert = h.cupsBitsPerPixel == 8 &&
+                   (h.cupsColorSpace == CUPS_CSPACE_SW || h.cupsColorSpace == CUPS_CSPACE_W);
+    if (data->invert) h.cupsColorSpace = CUPS_CSPACE_K;
+    // A page wider than the media is centred on it: the middle of every line is kept.
+    const Driver* driver = printerDriver(job);
+    const uint64_t mediaDots =
+        driver ? uint64_t(options->media.size_width) * driver->dpi / 2540 : h.cupsWidth;
+    if (h.cupsBitsPerPixel == 8 && mediaDots > 0 && h.cupsWidth > mediaDots) {
+      data->cropOffset = static_cast<uint32_t>((h.cupsWidth - mediaDots) / 2);
+      h.cupsWidth = static_cast<uint32_t>(mediaDots);
+      h.cupsBytesPerLine = h.cupsWidth;
+    }
+    const uint64_t bytes = uint64_t{h.cupsBytesPerLine} * h.cupsHeight;
+    if (bytes > kMaxPageBytes) throw std::runtime_error("The page is too large");
+    data->page.assign(bytes, 0);
+  });
+}
+
+bool writeRasterLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned y,
+                     const unsigned char* line) {
+  RasterJob* data = jobData(job);
+  if (data == nullptr || y >= data->header.cupsHeight) return data != nullptr;
+  const uint32_t rowBytes = data->header.cupsBytesPerLine;
+  uint8_t* row = data->page.data() + uint64_t{y} * rowBytes;
+  std::memcpy(row, line + data->cropOffset, rowBytes);
+  if (data->invert) {
+    for (uint32_t x = 0; x < rowBytes; ++x) row[x] = static_cast<uint8_t>(~row[x]);
+  }
+  return true;
+}
+
+bool endRasterPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned) {
+  RasterJob* data = jobData(job);
+  if (data == nullptr || !data->prepared) return false;
+  if (papplJobIsCanceled(job)) return false;
+  return guarded(job, data, [&] { data->prepared->backend().printPage(data->header, data->page); });
+}
+
+bool endRasterJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
+  std::unique_ptr<RasterJob> data(jobData(job));
+  papplJobSetData(job, nullptr);
+  if (!data) return false;
+  bool ok = false;
+  if (data->prepared) {
+    Quillfeather::Filter& backend = data->prepared->backend();
+    // Also after a cancel or a failed page: the job end finishes what the printer holds.
+    ok = guarded(job, data.get(),
+                 [&] {
+                   if (!backend.hasFailed()) backend.finishJob();
+                   data->output.flush();
+                   if (!data->output)
+                     throw std::runtime_error("Unable to write printer data to the output");
+                 }) &&
+         !backend.hasFailed();
+  }
+  Log::setThreadSink({});
+  return ok;
+}
+
+}  // namespace OrnPrint
