@@ -178,8 +178,7 @@ TEST(CupsIntegration, StagedInstallHonoursDestdirAndPrefix) {
       if (entry.is_regular_file()) ++files;
     }
     // The filter, the models, and the printer application with its systemd unit when built.
-    const size_t printerApplication =
-        fs::exists(fs::path(ORN_BINARY_DIR) / "ornprint") ? 2 : 0;
+    const size_t printerApplication = fs::exists(fs::path(ORN_BINARY_DIR) / "ornprint") ? 2 : 0;
     EXPECT_EQ(files, 1 + std::size(kModels) + printerApplication);
   }
   EXPECT_FALSE(fs::exists("/opt/orn-staged"));
