@@ -141,6 +141,8 @@ bool startRasterPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
   return guarded(job, data, [&] {
     data->header = pageHeader(options->header);
     Quillfeather::PageHeader& h = data->header;
+    // PAPPL repeats the document for copies itself, and PWG raster leaves the count at 0.
+    h.NumCopies = 1;
     data->sourceBytesPerLine = h.cupsBytesPerLine;
     data->cropOffset = 0;
     // The back ends take CUPS's black raster values; PAPPL hands over sGray or white lines.

@@ -1,0 +1,274 @@
+// The printer application as a client sees it: a real `ornprint server` on a loopback port with
+// one printer per language, each printing to a socket sink run by the test. PWG raster pages go
+// in with ipptool; what reaches the sink is decoded with the preview decoders and compared dot
+// for dot with the page, and byte for byte with what rastertoorn writes for the same page.
+#include <arpa/inet.h>
+#include <cups/raster.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <thread>
+
+#include "orntool/preview_ktrn8q.h"
+#include "orntool/preview_lxpr.h"
+#include "orntool/preview_zpl.h"
+#include "support/process.h"
+#include "support/raster_builder.h"
+
+using namespace OrnTest;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint32_t kDpi = 203, kWidth = 812, kHeight = 1218;  // 4 x 6 in
+
+int listenOnLoopback(uint16_t& port) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(fd, 8) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    throw std::runtime_error("cannot listen on loopback");
+  port = ntohs(address.sin_port);
+  return fd;
+}
+
+// A raw socket printer: every connection is one job; its bytes are kept once it closes.
+class Sink {
+ public:
+  Sink() : fd_(listenOnLoopback(port_)), thread_([this] { serve(); }) {}
+  ~Sink() {
+    stop_ = true;
+    thread_.join();
+    close(fd_);
+  }
+  uint16_t port() const { return port_; }
+  // The next finished job, or nullopt when none arrives in time.
+  std::optional<std::string> next(std::chrono::seconds timeout = 30s) {
+    std::unique_lock lock(mutex_);
+    if (!ready_.wait_for(lock, timeout, [this] { return !jobs_.empty(); })) return std::nullopt;
+    std::string job = std::move(jobs_.front());
+    jobs_.erase(jobs_.begin());
+    return job;
+  }
+
+ private:
+  void serve() {
+    while (!stop_) {
+      pollfd p{fd_, POLLIN, 0};
+      if (poll(&p, 1, 100) <= 0) continue;
+      int client = accept(fd_, nullptr, nullptr);
+      if (client < 0) continue;
+      std::string data;
+      char buffer[65536];
+      for (ssize_t n; (n = read(client, buffer, sizeof buffer)) > 0;) data.append(buffer, n);
+      close(client);
+      std::lock_guard lock(mutex_);
+      jobs_.push_back(std::move(data));
+      ready_.notify_all();
+    }
+  }
+  uint16_t port_ = 0;
+  int fd_;
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  std::vector<std::string> jobs_;
+  std::thread thread_;
+};
+
+// A label of boxes, bars and a diagonal in black and white only, so that thresholding and the
+// back ends' own conversion give the same dots.
+bool ink(uint32_t x, uint32_t y) {
+  if (x < 8 || y < 8 || x >= kWidth - 8 || y >= kHeight - 8) return x % 3 == 0;
+  if (y > 100 && y < 400) return (x / 24 + y / 24) % 2 == 0;
+  return x == y || (y > 600 && y < 700 && x % 40 < 20);
+}
+
+// The page as PWG raster in 8-bit grey (255 white), written by libcups.
+void writePwg(const fs::path& path, uint32_t height = kHeight) {
+  cups_file_t* file = cupsFileOpen(path.c_str(), "w");
+  cups_raster_t* raster = cupsRasterOpen(cupsFileNumber(file), CUPS_RASTER_WRITE_PWG);
+  cups_page_header2_t header;
+  cupsRasterInitPWGHeader(&header, pwgMediaForPWG("oe_4x6-label_4x6in"), "sgray_8", kDpi, kDpi,
+                          "one-sided", nullptr);
+  cupsRasterWriteHeader2(raster, &header);
+  std::vector<uint8_t> line(kWidth);
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < kWidth; ++x) line[x] = ink(x, y) ? 0 : 255;
+    cupsRasterWritePixels(raster, line.data(), kWidth);
+  }
+  cupsRasterClose(raster);
+  cupsFileClose(file);
+}
+
+// The same page as the CUPS raster that rastertoorn reads: 8-bit K (255 black).
+std::string kRaster() {
+  TestPage page;
+  page.width = kWidth;
+  page.height = kHeight;
+  page.bitsPerColor = page.bitsPerPixel = 8;
+  page.resolution = kDpi;
+  for (uint32_t y = 0; y < kHeight; ++y)
+    for (uint32_t x = 0; x < kWidth; ++x) page.data.push_back(ink(x, y) ? 255 : 0);
+  return rasterStream({page});
+}
+
+struct Printer {
+  const char* name;
+  const char* driver;
+  const char* ppd;
+  std::vector<OrnTool::PreviewImage> (*decode)(std::span<const uint8_t>);
+  uint32_t left;  // where the page starts across the label or ticket
+};
+
+std::vector<OrnTool::PreviewImage> decodeLxpr203(std::span<const uint8_t> data) {
+  return OrnTool::decodeLxpr(data, kDpi);
+}
+
+const Printer kPrinters[] = {{"lxpr", "lxpr_203dpi", "orn-lxpr.ppd", decodeLxpr203, 0},
+                             // Tickets are centred on the print head in whole bytes.
+                             {"ktrn8q", "ktrn8q_203dpi", "orn-ktrn8q.ppd", OrnTool::decodeKtrn8q,
+                              (OrnTool::kKtrn8qWidth / 8 - (kWidth + 7) / 8) / 2 * 8},
+                             {"zpl", "zpl_203dpi", "orn-zpl.ppd", OrnTool::decodeZpl, 0}};
+
+std::span<const uint8_t> bytesOf(const std::string& s) {
+  return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
+}
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class OrnPrintServer : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ipptool_ = findProgram("ipptool");
+    if (ipptool_.empty() || !fs::exists(ORN_BINARY_DIR "/ornprint")) return;
+    dir_ = fs::temp_directory_path() / ("ornprint-test-" + std::to_string(getpid()));
+    fs::create_directories(dir_ / "spool");
+    writePwg(dir_ / "label.pwg");
+    // State file and control socket go to the private folder, the models come from the tree.
+    setenv("SNAP_COMMON", dir_.c_str(), 1);
+    setenv("ORNPRINT_MODEL_DIR", ORN_SOURCE_DIR "/models", 1);
+    uint16_t port = 0;
+    close(listenOnLoopback(port));
+    port_ = port;
+    server_ = std::make_unique<BackgroundProcess>(
+        std::vector<std::string>{ORN_BINARY_DIR "/ornprint", "server", "-o",
+                                 "server-port=" + std::to_string(port), "-o",
+                                 "spool-directory=" + (dir_ / "spool").string(), "-o",
+                                 "log-file=" + (dir_ / "log").string(), "-o", "log-level=debug"},
+        (dir_ / "server.out").string());
+    // Waits for the control socket: a CLI call before it exists would start a server of its own.
+    for (int i = 0; i < 100 && !fs::exists(dir_ / "ornprint.sock"); ++i)
+      std::this_thread::sleep_for(100ms);
+    sink_ = std::make_unique<Sink>();
+    for (const Printer& p : kPrinters) {
+      CommandResult added =
+          ornprint({"add", "-d", p.name, "-v",
+                    "socket://127.0.0.1:" + std::to_string(sink_->port()), "-m", p.driver});
+      if (added.exitStatus != 0) ADD_FAILURE() << "add " << p.driver << ": " << added.output;
+    }
+  }
+  static void TearDownTestSuite() {
+    if (server_) ornprint({"shutdown"});
+    if (server_) server_->stop(5s);
+    server_.reset();
+    sink_.reset();
+    if (!dir_.empty()) fs::remove_all(dir_);
+  }
+  void SetUp() override {
+    if (!server_) GTEST_SKIP() << "ornprint or ipptool is not built or installed";
+  }
+  static CommandResult ornprint(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), ORN_BINARY_DIR "/ornprint");
+    return runCommand(arguments, {}, 30s);
+  }
+  // Sends a file with ipptool's Print-Job test to the named printer.
+  static CommandResult submit(const std::string& printer, const fs::path& file) {
+    return runCommand(
+        {ipptool_, "-tf", file.string(),
+         "ipp://127.0.0.1:" + std::to_string(port_) + "/ipp/print/" + printer, "print-job.test"},
+        {}, 60s);
+  }
+  // The option string of the printer's last job, as the server logged it.
+  static std::string lastJobOptions() {
+    const std::string log = readFile(dir_ / "log");
+    const size_t at = log.rfind("Job options: ");
+    return at == std::string::npos ? "" : log.substr(at + 13, log.find('\n', at) - at - 13);
+  }
+
+  static inline fs::path dir_;
+  static inline std::string ipptool_;
+  static inline uint16_t port_ = 0;
+  static inline std::unique_ptr<BackgroundProcess> server_;
+  static inline std::unique_ptr<Sink> sink_;
+};
+
+TEST_F(OrnPrintServer, PrintsPwgRasterLikeTheFilterInEveryLanguage) {
+  for (const Printer& printer : kPrinters) {
+    SCOPED_TRACE(printer.driver);
+    CommandResult sent = submit(printer.name, dir_ / "label.pwg");
+    ASSERT_EQ(sent.exitStatus, 0) << sent.output;
+    std::optional<std::string> received = sink_->next();
+    ASSERT_TRUE(received) << "nothing reached the printer";
+
+    std::vector<OrnTool::PreviewImage> labels = printer.decode(bytesOf(*received));
+    ASSERT_EQ(labels.size(), 1u);
+    const Tesselin::Bitmap& bitmap = labels[0].bitmap;
+    ASSERT_GE(bitmap.width(), printer.left + kWidth);
+    ASSERT_GE(bitmap.height(), kHeight);
+    uint64_t differing = 0;
+    for (uint32_t y = 0; y < bitmap.height(); ++y)
+      for (uint32_t x = 0; x < bitmap.width(); ++x)
+        differing += bitmap.getPixel(x, y) != (x >= printer.left && x - printer.left < kWidth &&
+                                               y < kHeight && ink(x - printer.left, y));
+    EXPECT_EQ(differing, 0u);
+
+    const std::string options = lastJobOptions();
+    ProcessOptions run;
+    run.input = kRaster();
+    run.env["PPD"] = std::string(ORN_SOURCE_DIR "/models/") + printer.ppd;
+    ProcessResult filter =
+        runProcess({ORN_BINARY_DIR "/rastertoorn", "1", "user", "Untitled", "1", options}, run);
+    ASSERT_EQ(filter.exitStatus, 0) << filter.err;
+    EXPECT_TRUE(filter.out == *received) << "options: " << options;
+  }
+}
+
+// Bad jobs end with a message and leave the server serving the next job.
+TEST_F(OrnPrintServer, BadJobsFailAndTheNextJobPrints) {
+  const fs::path truncated = dir_ / "truncated.pwg";
+  writePwg(truncated);
+  fs::resize_file(truncated, fs::file_size(truncated) / 2);
+  const fs::path garbage = dir_ / "garbage.pwg";
+  std::ofstream(garbage) << "RaS2 this is no raster";
+  for (const fs::path& bad : {truncated, garbage}) {
+    SCOPED_TRACE(bad.filename().string());
+    submit("zpl", bad);
+    std::optional<std::string> received = sink_->next(20s);
+    if (received) {
+      EXPECT_LT(received->size(), 100000u);
+    }
+  }
+  ASSERT_EQ(submit("zpl", dir_ / "label.pwg").exitStatus, 0);
+  std::optional<std::string> good = sink_->next();
+  ASSERT_TRUE(good);
+  EXPECT_EQ(OrnTool::decodeZpl(bytesOf(*good)).size(), 1u);
+  EXPECT_TRUE(server_->running());
+}
+
+}  // namespace
