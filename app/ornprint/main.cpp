@@ -42,7 +42,8 @@ bool driverCallback(pappl_system_t*, const char* driverName, const char*, const 
   data->content_default = PAPPL_CONTENT_AUTO;
   data->quality_default = IPP_QUALITY_NORMAL;
   data->scaling_default = PAPPL_SCALING_AUTO;
-  // Grey pages only: our own downsample and darkness curves make the 1-bit bitmap.
+  // Grey pages only: our own downsample and darkness curves make the 1-bit bitmap. PAPPL
+  // converts nothing (its conversion of pages wider than the media is unsafe).
   data->raster_types = PAPPL_PWG_RASTER_TYPE_SGRAY_8;
   data->force_raster_type = PAPPL_PWG_RASTER_TYPE_NONE;
   data->num_resolution = 1;

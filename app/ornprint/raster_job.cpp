@@ -1,5 +1,6 @@
 #include "raster_job.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <cstring>
@@ -37,6 +38,8 @@ struct RasterJob {
   Quillfeather::PageHeader header;
   uint32_t sourceBytesPerLine = 0;
   uint32_t cropOffset = 0;  // bytes dropped from the left of every line
+  uint8_t tailMask = 0xFF;  // keeps the dots of a line's last byte that lie on the media
+  uint32_t lines = 0;       // lines of the page received so far
   bool invert = false;      // grey lines (255 white) become raster values (255 black)
   std::vector<uint8_t> page;
   std::string firstError;  // the first error or critical message, for job-state-message
@@ -143,21 +146,36 @@ bool startRasterPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
     Quillfeather::PageHeader& h = data->header;
     // PAPPL repeats the document for copies itself, and PWG raster leaves the count at 0.
     h.NumCopies = 1;
+    if (h.cupsBitsPerPixel != 1 && h.cupsBitsPerPixel != 8)
+      throw std::runtime_error("Pages of " + std::to_string(h.cupsBitsPerPixel) +
+                               " bits per pixel cannot be printed");
     data->sourceBytesPerLine = h.cupsBytesPerLine;
     data->cropOffset = 0;
+    data->lines = 0;
+    data->tailMask = 0xFF;
     // The back ends take CUPS's black raster values; PAPPL hands over sGray or white lines.
-    data->invert = h.cupsBitsPerPixel == 8 &&
-                   (h.cupsColorSpace == CUPS_CSPACE_SW || h.cupsColorSpace == CUPS_CSPACE_W);
+    data->invert = h.cupsColorSpace == CUPS_CSPACE_SW || h.cupsColorSpace == CUPS_CSPACE_W;
     if (data->invert) h.cupsColorSpace = CUPS_CSPACE_K;
-    // A page wider than the media is centred on it: the middle of every line is kept.
+    // A page wider than the media is centred on it: the middle of every line is kept (in
+    // whole bytes for 1-bit pages, whose dots past the media width are cleared).
     const Driver* driver = printerDriver(job);
     const uint64_t mediaDots =
         driver ? uint64_t(options->media.size_width) * driver->dpi / 2540 : h.cupsWidth;
-    if (h.cupsBitsPerPixel == 8 && mediaDots > 0 && h.cupsWidth > mediaDots) {
-      data->cropOffset = static_cast<uint32_t>((h.cupsWidth - mediaDots) / 2);
+    if (mediaDots > 0 && h.cupsWidth > mediaDots) {
+      const uint64_t dropped = (h.cupsWidth - mediaDots) / 2;
       h.cupsWidth = static_cast<uint32_t>(mediaDots);
-      h.cupsBytesPerLine = h.cupsWidth;
+      if (h.cupsBitsPerPixel == 8) {
+        data->cropOffset = static_cast<uint32_t>(dropped);
+        h.cupsBytesPerLine = h.cupsWidth;
+      } else {
+        data->cropOffset = static_cast<uint32_t>(dropped / 8);
+        h.cupsBytesPerLine = (h.cupsWidth + 7) / 8;
+        if (h.cupsWidth % 8 != 0)
+          data->tailMask = static_cast<uint8_t>(0xFF00 >> (h.cupsWidth % 8));
+      }
     }
+    if (uint64_t{data->cropOffset} + h.cupsBytesPerLine > data->sourceBytesPerLine)
+      throw std::runtime_error("The page's lines are shorter than its width");
     const uint64_t bytes = uint64_t{h.cupsBytesPerLine} * h.cupsHeight;
     if (bytes > kMaxPageBytes) throw std::runtime_error("The page is too large");
     data->page.assign(bytes, 0);
@@ -174,13 +192,20 @@ bool writeRasterLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, uns
   if (data->invert) {
     for (uint32_t x = 0; x < rowBytes; ++x) row[x] = static_cast<uint8_t>(~row[x]);
   }
+  if (rowBytes > 0) row[rowBytes - 1] &= data->tailMask;
+  data->lines = std::max(data->lines, y + 1);
   return true;
 }
 
-bool endRasterPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned) {
+bool endRasterPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned page) {
   RasterJob* data = jobData(job);
   if (data == nullptr || !data->prepared) return false;
   if (papplJobIsCanceled(job)) return false;
+  // A page cut short (a truncated or damaged document) is not printed.
+  if (data->lines < data->header.cupsHeight)
+    return fail(job, data,
+                "Page " + std::to_string(page) + " ended after " + std::to_string(data->lines) +
+                    " of " + std::to_string(data->header.cupsHeight) + " lines");
   return guarded(job, data, [&] { data->prepared->backend().printPage(data->header, data->page); });
 }
 

@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <mutex>
 #include <thread>
@@ -96,18 +97,27 @@ bool ink(uint32_t x, uint32_t y) {
   return x == y || (y > 600 && y < 700 && x % 40 < 20);
 }
 
-// The page as PWG raster in 8-bit grey (255 white), written by libcups.
-void writePwg(const fs::path& path, uint32_t height = kHeight) {
+// The page as PWG raster written by libcups: in 8-bit grey (255 white) or 1-bit black, on the
+// 4 x 6 in label or another PWG media size (the label's dots in its top-left corner).
+void writePwg(const fs::path& path, const char* media = "oe_4x6-label_4x6in",
+              const char* type = "sgray_8") {
   cups_file_t* file = cupsFileOpen(path.c_str(), "w");
   cups_raster_t* raster = cupsRasterOpen(cupsFileNumber(file), CUPS_RASTER_WRITE_PWG);
   cups_page_header2_t header;
-  cupsRasterInitPWGHeader(&header, pwgMediaForPWG("oe_4x6-label_4x6in"), "sgray_8", kDpi, kDpi,
-                          "one-sided", nullptr);
+  cupsRasterInitPWGHeader(&header, pwgMediaForPWG(media), type, kDpi, kDpi, "one-sided", nullptr);
   cupsRasterWriteHeader2(raster, &header);
-  std::vector<uint8_t> line(kWidth);
-  for (uint32_t y = 0; y < height; ++y) {
-    for (uint32_t x = 0; x < kWidth; ++x) line[x] = ink(x, y) ? 0 : 255;
-    cupsRasterWritePixels(raster, line.data(), kWidth);
+  const bool grey = header.cupsBitsPerPixel == 8;
+  std::vector<uint8_t> line(header.cupsBytesPerLine);
+  for (uint32_t y = 0; y < header.cupsHeight; ++y) {
+    std::fill(line.begin(), line.end(), grey ? 255 : 0);
+    for (uint32_t x = 0; x < std::min(kWidth, header.cupsWidth) && y < kHeight; ++x) {
+      if (!ink(x, y)) continue;
+      if (grey)
+        line[x] = 0;
+      else
+        line[x / 8] |= uint8_t(0x80 >> (x % 8));
+    }
+    cupsRasterWritePixels(raster, line.data(), header.cupsBytesPerLine);
   }
   cupsRasterClose(raster);
   cupsFileClose(file);
@@ -160,6 +170,7 @@ class OrnPrintServer : public ::testing::Test {
     dir_ = fs::temp_directory_path() / ("ornprint-test-" + std::to_string(getpid()));
     fs::create_directories(dir_ / "spool");
     writePwg(dir_ / "label.pwg");
+    fs::copy_file(ORN_SOURCE_DIR "/tests/ornprint/print-and-wait.test", dir_ / "wait.test");
     // State file and control socket go to the private folder, the models come from the tree.
     setenv("SNAP_COMMON", dir_.c_str(), 1);
     setenv("ORNPRINT_MODEL_DIR", ORN_SOURCE_DIR "/models", 1);
@@ -197,12 +208,22 @@ class OrnPrintServer : public ::testing::Test {
     arguments.insert(arguments.begin(), ORN_BINARY_DIR "/ornprint");
     return runCommand(arguments, {}, 30s);
   }
-  // Sends a file with ipptool's Print-Job test to the named printer.
-  static CommandResult submit(const std::string& printer, const fs::path& file) {
-    return runCommand(
-        {ipptool_, "-tf", file.string(),
-         "ipp://127.0.0.1:" + std::to_string(port_) + "/ipp/print/" + printer, "print-job.test"},
-        {}, 60s);
+  // Sends a file to the named printer, waits for the job to end and returns how it ended
+  // ("completed", "aborted" ...) and its job-state-message.
+  static std::pair<std::string, std::string> submit(const std::string& printer,
+                                                    const fs::path& file) {
+    CommandResult r =
+        runCommand({ipptool_, "-tf", file.string(),
+                    "ipp://127.0.0.1:" + std::to_string(port_) + "/ipp/print/" + printer,
+                    (dir_ / "wait.test").string()},
+                   {}, 120s);
+    auto value = [&](const std::string& name) {
+      const size_t at = r.output.find(name + " (");
+      if (at == std::string::npos) return std::string();
+      const size_t start = r.output.find("= ", at) + 2;
+      return r.output.substr(start, r.output.find('\n', start) - start);
+    };
+    return {value("job-state"), value("job-state-message")};
   }
   // The option string of the printer's last job, as the server logged it.
   static std::string lastJobOptions() {
@@ -221,8 +242,7 @@ class OrnPrintServer : public ::testing::Test {
 TEST_F(OrnPrintServer, PrintsPwgRasterLikeTheFilterInEveryLanguage) {
   for (const Printer& printer : kPrinters) {
     SCOPED_TRACE(printer.driver);
-    CommandResult sent = submit(printer.name, dir_ / "label.pwg");
-    ASSERT_EQ(sent.exitStatus, 0) << sent.output;
+    ASSERT_EQ(submit(printer.name, dir_ / "label.pwg").first, "completed");
     std::optional<std::string> received = sink_->next();
     ASSERT_TRUE(received) << "nothing reached the printer";
 
@@ -249,25 +269,37 @@ TEST_F(OrnPrintServer, PrintsPwgRasterLikeTheFilterInEveryLanguage) {
   }
 }
 
-// Bad jobs end with a message and leave the server serving the next job.
-TEST_F(OrnPrintServer, BadJobsFailAndTheNextJobPrints) {
-  const fs::path truncated = dir_ / "truncated.pwg";
+// Bad jobs end without printing, a page wider than the label is centred on it, and the server
+// serves the next job.
+TEST_F(OrnPrintServer, BadAndOversizedJobs) {
+  const fs::path truncated = dir_ / "truncated.pwg", garbage = dir_ / "garbage.pwg",
+                 a4 = dir_ / "a4.pwg";
   writePwg(truncated);
   fs::resize_file(truncated, fs::file_size(truncated) / 2);
-  const fs::path garbage = dir_ / "garbage.pwg";
   std::ofstream(garbage) << "RaS2 this is no raster";
-  for (const fs::path& bad : {truncated, garbage}) {
-    SCOPED_TRACE(bad.filename().string());
-    submit("zpl", bad);
-    std::optional<std::string> received = sink_->next(20s);
-    if (received) {
-      EXPECT_LT(received->size(), 100000u);
-    }
-  }
-  ASSERT_EQ(submit("zpl", dir_ / "label.pwg").exitStatus, 0);
-  std::optional<std::string> good = sink_->next();
-  ASSERT_TRUE(good);
-  EXPECT_EQ(OrnTool::decodeZpl(bytesOf(*good)).size(), 1u);
+  writePwg(a4, "iso_a4_210x297mm");
+
+  EXPECT_NE(submit("zpl", truncated).first, "completed");
+  EXPECT_NE(readFile(dir_ / "log").find("Page 1 ended after 527 of 1218 lines"), std::string::npos);
+  const std::pair<std::string, std::string> aborted("aborted", "Job aborted.");
+  EXPECT_EQ(submit("zpl", garbage), aborted);
+  for (std::optional<std::string> job; (job = sink_->next(1s));) EXPECT_EQ(*job, "");
+
+  // A4 at 203 dpi is 1678 dots wide: the label shows its middle 812.
+  ASSERT_EQ(submit("zpl", a4).first, "completed");
+  std::optional<std::string> received = sink_->next();
+  ASSERT_TRUE(received);
+  std::vector<OrnTool::PreviewImage> labels = OrnTool::decodeZpl(bytesOf(*received));
+  ASSERT_EQ(labels.size(), 1u);
+  const uint32_t left = (1678 - kWidth) / 2;
+  uint64_t differing = 0;
+  for (uint32_t y = 0; y < kHeight; ++y)
+    for (uint32_t x = 0; x < kWidth; ++x)
+      differing += labels[0].bitmap.getPixel(x, y) != (x + left < kWidth && ink(x + left, y));
+  EXPECT_EQ(differing, 0u);
+
+  ASSERT_EQ(submit("zpl", dir_ / "label.pwg").first, "completed");
+  ASSERT_TRUE(sink_->next());
   EXPECT_TRUE(server_->running());
 }
 
