@@ -36,7 +36,7 @@ bool driverCallback(pappl_system_t*, const char* driverName, const char*, const 
   std::strncpy(data->make_and_model, driver->description, sizeof data->make_and_model - 1);
   data->ppm = 30;
   data->kind = driver->language == Language::Ktrn8q ? PAPPL_KIND_RECEIPT : PAPPL_KIND_LABEL;
-  data->orient_default = IPP_ORIENT_NONE;
+  data->orient_default = IPP_ORIENT_PORTRAIT;
   data->color_supported = PAPPL_COLOR_MODE_AUTO | PAPPL_COLOR_MODE_MONOCHROME;
   data->color_default = PAPPL_COLOR_MODE_MONOCHROME;
   data->content_default = PAPPL_CONTENT_AUTO;
