@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "dnssd_guard.h"
 #include "drivers.h"
 #include "raster_job.h"
 
@@ -110,11 +111,15 @@ bool driverCallback(pappl_system_t*, const char* driverName, const char*, const 
 }  // namespace OrnPrint
 
 int main(int argc, char* argv[]) {
+  if (argc >= 2 && std::strcmp(argv[1], "devices") == 0 && !OrnPrint::avahiRunning())
+    return OrnPrint::listDevicesWithoutDnssd();
   std::vector<pappl_pr_driver_t> list;
   for (const OrnPrint::Driver& driver : OrnPrint::drivers()) {
     list.push_back({driver.name, driver.description, nullptr, nullptr});
   }
-  return papplMainloop(argc, argv, "1.0", nullptr, static_cast<int>(list.size()), list.data(),
-                       nullptr, OrnPrint::driverCallback, nullptr, nullptr, nullptr, nullptr,
-                       nullptr);
+  // PAPPL's web pages need a footer: without one every page crashes the server.
+  return papplMainloop(argc, argv, "1.0",
+                       "ornprint: driverless printing for LXPR, KT-RN8Q and ZPL printers",
+                       static_cast<int>(list.size()), list.data(), nullptr,
+                       OrnPrint::driverCallback, nullptr, nullptr, nullptr, nullptr, nullptr);
 }

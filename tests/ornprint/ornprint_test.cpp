@@ -303,4 +303,25 @@ TEST_F(OrnPrintServer, BadAndOversizedJobs) {
   EXPECT_TRUE(server_->running());
 }
 
+// The web interface's pages are served without harm (each crashed the server once).
+TEST_F(OrnPrintServer, WebPagesAreServed) {
+  for (const char* page : {"/", "/zpl", "/zpl/media"}) {
+    SCOPED_TRACE(page);
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port_);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string request = std::string("GET ") + page + " HTTP/1.0\r\nHost: localhost\r\n\r\n";
+    ASSERT_EQ(write(fd, request.data(), request.size()), ssize_t(request.size()));
+    std::string response;
+    char buffer[4096];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) response.append(buffer, n);
+    close(fd);
+    EXPECT_EQ(response.substr(0, 12), "HTTP/1.0 200") << response.substr(0, 200);
+    EXPECT_TRUE(server_->running());
+  }
+}
+
 }  // namespace
