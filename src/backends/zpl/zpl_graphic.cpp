@@ -191,7 +191,7 @@ void appendZplGraphic(std::string& out, std::string_view name, std::span<const u
       appendCompressedHex(out, rows, bytesPerRow);
       break;
     case ZplCompression::Z64:
-      appendZ64(out, rows);
+      appendZ64(out, rows, bytesPerRow);
       break;
   }
 }

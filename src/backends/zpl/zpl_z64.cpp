@@ -1,21 +1,15 @@
 // Z64 graphic data: ":Z64:" + base64 (RFC 4648 alphabet, "=" padding, no line breaks) of the
-// bytes in the zlib format (RFC 1950) + ":" + CRC-16 of the base64 text in four upper-case
-// hexadecimal digits.
+// bytes in the zlib format (RFC 1950, made by deflateBitmap) + ":" + CRC-16 of the base64 text in
+// four upper-case hexadecimal digits.
 #include "backends/zpl/zpl_z64.h"
-
-#include <zlib.h>
 
 #include <array>
 #include <vector>
 
-#include "jobcontrol/filter.h"
+#include "backends/zpl/zpl_deflate.h"
 
 namespace Quillfeather {
 namespace {
-
-// Label bitmaps are mostly white with long equal stretches: level 6 packs them within a
-// percent of level 9 in a fraction of the time.
-constexpr int kZlibLevel = 6;
 
 constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
@@ -29,16 +23,6 @@ constexpr std::array<uint16_t, 256> makeCrcTable() {
   return table;
 }
 constexpr auto kCrcTable = makeCrcTable();
-
-std::vector<uint8_t> zlibCompress(std::span<const uint8_t> bytes) {
-  uLongf size = compressBound(bytes.size());
-  std::vector<uint8_t> packed(size);
-  if (compress2(packed.data(), &size, bytes.data(), bytes.size(), kZlibLevel) != Z_OK) {
-    throw FilterException("Unable to compress the page graphic");
-  }
-  packed.resize(size);
-  return packed;
-}
 
 void appendBase64(std::string& out, std::span<const uint8_t> bytes) {
   const size_t start = out.size();
@@ -74,10 +58,10 @@ uint16_t zplCrc16(std::string_view text) {
   return crc;
 }
 
-void appendZ64(std::string& out, std::span<const uint8_t> bytes) {
+void appendZ64(std::string& out, std::span<const uint8_t> bytes, size_t bytesPerRow) {
   out += ":Z64:";
   const size_t start = out.size();
-  appendBase64(out, zlibCompress(bytes));
+  appendBase64(out, deflateBitmap(bytes, bytesPerRow));
   const uint16_t crc = zplCrc16(std::string_view(out).substr(start));
   constexpr char kDigits[] = "0123456789ABCDEF";
   out += ':';

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace Quillfeather {
+
+// The zlib format (RFC 1950) of `bytes`, rows of `bytesPerRow` bytes one after the other, made
+// for page bitmaps in one pass: the only repeats looked for are runs of one byte and stretches
+// equal to the row above, coded with Deflate's fixed Huffman codes.
+std::vector<uint8_t> deflateBitmap(std::span<const uint8_t> bytes, size_t bytesPerRow);
+
+// Adler-32 of `bytes` as zlib ends its data with.
+uint32_t adler32Of(std::span<const uint8_t> bytes);
+
+}  // namespace Quillfeather
