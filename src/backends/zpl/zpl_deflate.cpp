@@ -75,35 +75,36 @@ Code distanceCode(uint32_t distance) {
   return withExtra({reversed(symbol, 5), 5}, distance - base, extraBits);
 }
 
-// Bits lowest first into a byte vector, through a 64-bit store.
+// Bits lowest first into memory the caller has made room for, four bytes at a time.
 class BitSink {
  public:
-  explicit BitSink(std::vector<uint8_t>& out) : out_(out) {}
+  explicit BitSink(uint8_t* out) : start_(out), next_(out) {}
 
   // At most 32 bits a call.
   void put(Code code) {
     pending_ |= uint64_t{code.bits} << count_;
     count_ += code.count;
     if (count_ >= 32) {
-      const size_t at = out_.size();
-      out_.resize(at + 4);
-      const uint32_t word = static_cast<uint32_t>(pending_);
-      for (int i = 0; i < 4; ++i) out_[at + i] = static_cast<uint8_t>(word >> (8 * i));
+      const auto word = static_cast<uint32_t>(pending_);
+      for (int i = 0; i < 4; ++i) next_[i] = static_cast<uint8_t>(word >> (8 * i));
+      next_ += 4;
       pending_ >>= 32;
       count_ -= 32;
     }
   }
 
-  // Pads the last byte with zero bits.
-  void finish() {
+  // Pads the last byte with zero bits; returns the number of bytes written.
+  size_t finish() {
     for (; count_ > 0; count_ = count_ > 8 ? count_ - 8 : 0) {
-      out_.push_back(static_cast<uint8_t>(pending_));
+      *next_++ = static_cast<uint8_t>(pending_);
       pending_ >>= 8;
     }
+    return static_cast<size_t>(next_ - start_);
   }
 
  private:
-  std::vector<uint8_t>& out_;
+  uint8_t* start_;
+  uint8_t* next_;
   uint64_t pending_ = 0;
   uint32_t count_ = 0;
 };
@@ -167,22 +168,23 @@ void putBlock(BitSink& sink, std::span<const uint8_t> bytes, size_t bytesPerRow)
 uint32_t adler32Of(std::span<const uint8_t> bytes) {
   constexpr uint32_t kBase = 65521;
   constexpr size_t kMaxSpan = 5552;  // the most bytes whose sums cannot overflow 32 bits
-  constexpr uint64_t kOnes = 0x0101010101010101;
+  constexpr uint64_t kLanes = 0x0001000100010001;
+  constexpr uint64_t kEven = 0x00FF00FF00FF00FF;
   uint32_t a = 1, b = 0;
   const uint8_t* p = bytes.data();
   for (size_t left = bytes.size(); left > 0;) {
-    const size_t span = std::min(left, kMaxSpan / 8 * 8);
+    const size_t span = std::min(left, kMaxSpan);
     size_t i = 0;
-    // Eight equal bytes v add 8v to a and 8a + 36v to b, which covers blank and solid areas.
+    // Eight bytes x0 ... x7 add their sum to a, and 8a + 8 x0 + 7 x1 + ... + x7 to b. The sums
+    // come from the bytes spread over four 16-bit lanes and multiplied together in the top lane.
     for (; i + 8 <= span; i += 8) {
       const uint64_t word = load64(p + i);
-      if (word == (word & 0xFF) * kOnes) {
-        const uint32_t v = p[i];
-        b += 8 * a + 36 * v;
-        a += 8 * v;
-      } else {
-        for (size_t k = 0; k < 8; ++k) b += a += p[i + k];
-      }
+      const uint64_t even = word & kEven, odd = (word >> 8) & kEven;
+      const auto sum = static_cast<uint32_t>(((even + odd) * kLanes) >> 48);
+      const auto weighted = static_cast<uint32_t>(((even * 0x0008000600040002) >> 48) +
+                                                  ((odd * 0x0007000500030001) >> 48));
+      b += 8 * a + weighted;
+      a += sum;
     }
     for (; i < span; ++i) b += a += p[i];
     a %= kBase;
@@ -194,13 +196,16 @@ uint32_t adler32Of(std::span<const uint8_t> bytes) {
 }
 
 std::vector<uint8_t> deflateBitmap(std::span<const uint8_t> bytes, size_t bytesPerRow) {
-  std::vector<uint8_t> out = {0x78, 0x01};  // Deflate, 32 KiB window, no dictionary
-  out.reserve(bytes.size() / 8 + 64);
-  BitSink sink(out);
+  // Nine bits for each literal at worst, and a few bytes of header, block end and trailer.
+  std::vector<uint8_t> out(bytes.size() + bytes.size() / 8 + 16);
+  out[0] = 0x78;  // Deflate, 32 KiB window
+  out[1] = 0x01;  // no dictionary, and the header check
+  BitSink sink(out.data() + 2);
   putBlock(sink, bytes, bytesPerRow);
-  sink.finish();
+  size_t size = 2 + sink.finish();
   const uint32_t check = adler32Of(bytes);
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(check >> shift));
+  for (int shift = 24; shift >= 0; shift -= 8) out[size++] = static_cast<uint8_t>(check >> shift);
+  out.resize(size);
   return out;
 }
 
