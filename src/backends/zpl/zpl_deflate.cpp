@@ -195,9 +195,12 @@ uint32_t adler32Of(std::span<const uint8_t> bytes) {
   return b << 16 | a;
 }
 
-std::vector<uint8_t> deflateBitmap(std::span<const uint8_t> bytes, size_t bytesPerRow) {
-  // Nine bits for each literal at worst, and a few bytes of header, block end and trailer.
-  std::vector<uint8_t> out(bytes.size() + bytes.size() / 8 + 16);
+size_t deflateBitmap(std::span<const uint8_t> bytes, size_t bytesPerRow,
+                     std::vector<uint8_t>& out) {
+  // Nine bits for each literal at worst, and a few bytes of header, block end and trailer. The
+  // buffer only grows, so that pages after the first write into memory already there.
+  const size_t bound = bytes.size() + bytes.size() / 8 + 16;
+  if (out.size() < bound) out.resize(bound);
   out[0] = 0x78;  // Deflate, 32 KiB window
   out[1] = 0x01;  // no dictionary, and the header check
   BitSink sink(out.data() + 2);
@@ -205,8 +208,7 @@ std::vector<uint8_t> deflateBitmap(std::span<const uint8_t> bytes, size_t bytesP
   size_t size = 2 + sink.finish();
   const uint32_t check = adler32Of(bytes);
   for (int shift = 24; shift >= 0; shift -= 8) out[size++] = static_cast<uint8_t>(check >> shift);
-  out.resize(size);
-  return out;
+  return size;
 }
 
 }  // namespace Quillfeather

@@ -7,10 +7,11 @@
 
 namespace Quillfeather {
 
-// The zlib format (RFC 1950) of `bytes`, rows of `bytesPerRow` bytes one after the other, made
-// for page bitmaps in one pass: the only repeats looked for are runs of one byte and stretches
-// equal to the row above, coded with Deflate's fixed Huffman codes.
-std::vector<uint8_t> deflateBitmap(std::span<const uint8_t> bytes, size_t bytesPerRow);
+// Writes the zlib format (RFC 1950) of `bytes`, rows of `bytesPerRow` bytes one after the other,
+// to the start of `out`, which it enlarges as needed, and returns its length. Made for page
+// bitmaps in one pass: the only repeats looked for are runs of one byte and stretches equal to
+// the row above, coded with Deflate's fixed Huffman codes.
+size_t deflateBitmap(std::span<const uint8_t> bytes, size_t bytesPerRow, std::vector<uint8_t>& out);
 
 // Adler-32 of `bytes` as zlib ends its data with.
 uint32_t adler32Of(std::span<const uint8_t> bytes);

@@ -76,7 +76,10 @@ uint16_t zplCrc16(std::string_view text) {
 void appendZ64(std::string& out, std::span<const uint8_t> bytes, size_t bytesPerRow) {
   out += ":Z64:";
   const size_t start = out.size();
-  appendBase64(out, deflateBitmap(bytes, bytesPerRow));
+  // Kept from page to page so that its memory is reused.
+  thread_local std::vector<uint8_t> packed;
+  const size_t size = deflateBitmap(bytes, bytesPerRow, packed);
+  appendBase64(out, std::span<const uint8_t>(packed.data(), size));
   const uint16_t crc = zplCrc16(std::string_view(out).substr(start));
   constexpr char kDigits[] = "0123456789ABCDEF";
   out += ':';
