@@ -1,12 +1,14 @@
 // Deflate for page bitmaps. A label page is mostly white rows, black or grey areas where one
-// byte repeats along the row, and bars or text whose rows repeat the row above. Looking only
-// for those two repeats (distance 1 and distance one row) at each position finds nearly all that
-// a general matcher would, at the speed of comparing words: zlib takes several times as long for
-// a few per cent fewer bytes.
+// byte repeats along the row, and bars or text whose rows repeat the row above. Looking only for
+// those two repeats (distance 1 and distance one row) at each position, a word of bytes compared
+// at a time, packs a 4 x 6 inch label at 300 dpi to about a sixteenth of its bytes. zlib's
+// general matcher packs it to a twentieth (level 1) or a thirtieth (level 6), but takes four and
+// twelve times as long; its run-only strategy (Z_RLE) is slower than level 1 and packs far worse.
 //
 // The stream is a zlib header, one final block with the fixed Huffman codes, and the Adler-32.
 #include "backends/zpl/zpl_deflate.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -163,8 +165,7 @@ void putBlock(BitSink& sink, std::span<const uint8_t> bytes, size_t bytesPerRow)
   sink.put(fixedCode(256));  // end of block
 }
 
-}  // namespace
-
+// Adler-32 of `bytes`, the check zlib data ends with.
 uint32_t adler32Of(std::span<const uint8_t> bytes) {
   constexpr uint32_t kBase = 65521;
   constexpr size_t kMaxSpan = 5552;  // the most bytes whose sums cannot overflow 32 bits
@@ -194,6 +195,8 @@ uint32_t adler32Of(std::span<const uint8_t> bytes) {
   }
   return b << 16 | a;
 }
+
+}  // namespace
 
 size_t deflateBitmap(std::span<const uint8_t> bytes, size_t bytesPerRow,
                      std::vector<uint8_t>& out) {

@@ -13,7 +13,4 @@ namespace Quillfeather {
 // the row above, coded with Deflate's fixed Huffman codes.
 size_t deflateBitmap(std::span<const uint8_t> bytes, size_t bytesPerRow, std::vector<uint8_t>& out);
 
-// Adler-32 of `bytes` as zlib ends its data with.
-uint32_t adler32Of(std::span<const uint8_t> bytes);
-
 }  // namespace Quillfeather
