@@ -74,6 +74,33 @@ size_t skipBytes(const uint8_t* row, size_t from, size_t to, uint8_t fill) {
   return from;
 }
 
+// True when the two digits of `b` are equal (00, 11 ... FF). Three equal digits in a row always
+// cover a whole byte, so every run worth a repeat count holds at least one such byte.
+bool hasEqualDigits(uint8_t b) { return (b >> 4) == (b & 15); }
+
+// Whether any of the eight bytes of `v` has equal digits: the XOR of its two digits is 0.
+bool anyEqualDigits(uint64_t v) {
+  constexpr uint64_t kLow = 0x0101010101010101;
+  const uint64_t diff = (v ^ (v >> 4)) & (kLow * 0x0F);
+  return ((diff - kLow) & (kLow * 0x80)) != 0;
+}
+
+// Writes the digits of the bytes from `from` on, up to `to` or the first byte with equal digits,
+// whose index it returns. Runs in these digits are at most two long, so they go out as they are.
+size_t putPlainBytes(char*& p, const uint8_t* row, size_t from, size_t to) {
+  while (from + 8 <= to && !anyEqualDigits(load64(row + from))) {
+    for (size_t k = 0; k < 8; ++k) std::memcpy(p + 2 * k, kHex[row[from + k]].data(), 2);
+    p += 16;
+    from += 8;
+  }
+  while (from < to && !hasEqualDigits(row[from])) {
+    std::memcpy(p, kHex[row[from]].data(), 2);
+    p += 2;
+    ++from;
+  }
+  return from;
+}
+
 // One row of `width` bytes in the shortened form: at most 2 x width + 1 characters.
 char* putCompressedRow(char* p, const uint8_t* row, size_t width) {
   const auto nibble = [row](size_t i) {
@@ -90,16 +117,31 @@ char* putCompressedRow(char* p, const uint8_t* row, size_t width) {
     end = (k > 0 && (row[k - 1] & 15) == last) ? 2 * k - 1 : 2 * k;
   }
   const size_t fullBytes = end / 2;  // bytes whose two digits both lie before `end`
-  for (size_t i = 0; i < end;) {
-    const int digit = nibble(i);
-    size_t j = i + 1;
-    if ((j & 1) != 0 && j < end && nibble(j) == digit) ++j;
-    if ((j & 1) == 0 && j < end) {
-      j = 2 * skipBytes(row, j / 2, fullBytes, static_cast<uint8_t>(digit * 0x11));
-      if (j < end && nibble(j) == digit) ++j;
+  size_t done = 0;                   // digits written
+  while (done < end) {
+    if ((done & 1) != 0 || done / 2 == fullBytes) {
+      // A lone digit: the second one of a byte whose first ended a run, or the first one of the
+      // byte that `end` cuts in two. It joins a run only through the byte after it, below.
+      *p++ = kDigits[nibble(done)];
+      ++done;
+      continue;
     }
-    p = putRun(p, kDigits[digit], j - i);
-    i = j;
+    const size_t k = putPlainBytes(p, row, done / 2, fullBytes);
+    done = 2 * k;
+    if (k == fullBytes) continue;
+    // Byte k has equal digits: its run takes in the second digit of the byte before when that
+    // is the same (then written alone just now), the bytes equal to it, and the first digit of
+    // the byte after when that is the same too.
+    const int digit = row[k] & 15;
+    size_t start = done;
+    if (k > 0 && (row[k - 1] & 15) == digit) {
+      --p;
+      --start;
+    }
+    size_t stop = 2 * skipBytes(row, k + 1, fullBytes, row[k]);
+    if (stop < end && nibble(stop) == digit) ++stop;
+    p = putRun(p, kDigits[digit], stop - start);
+    done = stop;
   }
   if (end < width * 2) *p++ = last == 0 ? ',' : '!';
   return p;
@@ -149,7 +191,7 @@ void appendZplGraphic(std::string& out, std::string_view name, std::span<const u
       appendCompressedHex(out, rows, bytesPerRow);
       break;
     case ZplCompression::Z64:
-      appendZ64(out, rows);
+      appendZ64(out, rows, bytesPerRow);
       break;
   }
 }

@@ -1,44 +1,36 @@
 // Z64 graphic data: ":Z64:" + base64 (RFC 4648 alphabet, "=" padding, no line breaks) of the
-// bytes in the zlib format (RFC 1950) + ":" + CRC-16 of the base64 text in four upper-case
-// hexadecimal digits.
+// bytes in the zlib format (RFC 1950, made by deflateBitmap) + ":" + CRC-16 of the base64 text in
+// four upper-case hexadecimal digits.
 #include "backends/zpl/zpl_z64.h"
-
-#include <zlib.h>
 
 #include <array>
 #include <vector>
 
-#include "jobcontrol/filter.h"
+#include "backends/zpl/zpl_deflate.h"
 
 namespace Quillfeather {
 namespace {
 
-// Label bitmaps are mostly white with long equal stretches: level 6 packs them within a
-// percent of level 9 in a fraction of the time.
-constexpr int kZlibLevel = 6;
-
 constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-constexpr std::array<uint16_t, 256> makeCrcTable() {
-  std::array<uint16_t, 256> table{};
+// kCrcTables[k][b]: the CRC of byte b followed by k zero bytes. With them eight bytes of text
+// go through the CRC at once, each looked up independently of the others (as in slicing-by-8).
+constexpr std::array<std::array<uint16_t, 256>, 8> makeCrcTables() {
+  std::array<std::array<uint16_t, 256>, 8> tables{};
   for (unsigned i = 0; i < 256; ++i) {
     unsigned crc = i << 8;
     for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x8000) != 0 ? (crc << 1) ^ 0x1021 : crc << 1;
-    table[i] = static_cast<uint16_t>(crc);
+    tables[0][i] = static_cast<uint16_t>(crc);
   }
-  return table;
-}
-constexpr auto kCrcTable = makeCrcTable();
-
-std::vector<uint8_t> zlibCompress(std::span<const uint8_t> bytes) {
-  uLongf size = compressBound(bytes.size());
-  std::vector<uint8_t> packed(size);
-  if (compress2(packed.data(), &size, bytes.data(), bytes.size(), kZlibLevel) != Z_OK) {
-    throw FilterException("Unable to compress the page graphic");
+  for (size_t k = 1; k < 8; ++k) {
+    for (unsigned i = 0; i < 256; ++i) {
+      const uint16_t crc = tables[k - 1][i];
+      tables[k][i] = static_cast<uint16_t>(crc << 8) ^ tables[0][crc >> 8];
+    }
   }
-  packed.resize(size);
-  return packed;
+  return tables;
 }
+constexpr auto kCrcTables = makeCrcTables();
 
 void appendBase64(std::string& out, std::span<const uint8_t> bytes) {
   const size_t start = out.size();
@@ -66,18 +58,28 @@ void appendBase64(std::string& out, std::span<const uint8_t> bytes) {
 }  // namespace
 
 uint16_t zplCrc16(std::string_view text) {
+  const auto& t = kCrcTables;
+  const auto byte = [&text](size_t i) { return static_cast<uint8_t>(text[i]); };
   uint16_t crc = 0;
-  for (const char c : text) {
-    crc =
-        static_cast<uint16_t>(crc << 8) ^ kCrcTable[((crc >> 8) ^ static_cast<uint8_t>(c)) & 0xFF];
+  size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    crc = t[7][byte(i) ^ (crc >> 8)] ^ t[6][byte(i + 1) ^ (crc & 0xFF)] ^ t[5][byte(i + 2)] ^
+          t[4][byte(i + 3)] ^ t[3][byte(i + 4)] ^ t[2][byte(i + 5)] ^ t[1][byte(i + 6)] ^
+          t[0][byte(i + 7)];
+  }
+  for (; i < text.size(); ++i) {
+    crc = static_cast<uint16_t>(crc << 8) ^ t[0][(crc >> 8) ^ byte(i)];
   }
   return crc;
 }
 
-void appendZ64(std::string& out, std::span<const uint8_t> bytes) {
+void appendZ64(std::string& out, std::span<const uint8_t> bytes, size_t bytesPerRow) {
   out += ":Z64:";
   const size_t start = out.size();
-  appendBase64(out, zlibCompress(bytes));
+  // Kept from page to page so that its memory is reused.
+  thread_local std::vector<uint8_t> packed;
+  const size_t size = deflateBitmap(bytes, bytesPerRow, packed);
+  appendBase64(out, std::span<const uint8_t>(packed.data(), size));
   const uint16_t crc = zplCrc16(std::string_view(out).substr(start));
   constexpr char kDigits[] = "0123456789ABCDEF";
   out += ':';
