@@ -8,6 +8,7 @@
 #include "dnssd_guard.h"
 #include "drivers.h"
 #include "raster_job.h"
+#include "vendor_options.h"
 
 namespace OrnPrint {
 namespace {
@@ -24,7 +25,7 @@ void setMedia(pappl_media_col_t& col, const MediaSize& size, pappl_media_trackin
 
 // Fills in what PAPPL advertises for a printer of the driver and how its jobs print.
 bool driverCallback(pappl_system_t*, const char* driverName, const char*, const char*,
-                    pappl_pr_driver_data_t* data, ipp_t**, void*) {
+                    pappl_pr_driver_data_t* data, ipp_t** attrs, void*) {
   const Driver* driver = findDriver(driverName);
   if (driver == nullptr) return false;
 
@@ -104,6 +105,7 @@ bool driverCallback(pappl_system_t*, const char* driverName, const char*, const 
     data->sides_supported = PAPPL_SIDES_ONE_SIDED;
   }
   data->sides_default = PAPPL_SIDES_ONE_SIDED;
+  advertiseVendorOptions(*driver, *data, *attrs);
   return true;
 }
 

@@ -18,6 +18,7 @@
 #include "jobcontrol/job_setup.h"
 #include "jobcontrol/log.h"
 #include "raster/raster_reader.h"
+#include "vendor_options.h"
 
 namespace OrnPrint {
 namespace {
@@ -129,6 +130,8 @@ bool startRasterJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_
   arguments.user = papplJobGetUsername(job) ? papplJobGetUsername(job) : "";
   arguments.title = papplJobGetName(job) ? papplJobGetName(job) : "";
   arguments.options = jobOptions(*driver, *options, driverData.mode_configured);
+  const std::string vendor = vendorSettings(*driver, options->num_vendor, options->vendor);
+  if (!vendor.empty()) arguments.options += ' ' + vendor;
   papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "Job options: %s", arguments.options.c_str());
   const std::string ppd = modelPath(*driver);
   return guarded(job, raw, [&] {

@@ -303,6 +303,23 @@ TEST_F(OrnPrintServer, BadAndOversizedJobs) {
   EXPECT_TRUE(server_->running());
 }
 
+// Vendor attributes and the printer's configured darkness reach the back end as PPD settings.
+TEST_F(OrnPrintServer, VendorAttributesAndPrinterDefaults) {
+  ASSERT_EQ(ornprint({"modify", "-d", "zpl", "-o", "printer-darkness-configured=100"}).exitStatus,
+            0);
+  CommandResult sent = ornprint(
+      {"submit", "-d", "zpl", "-o", "orn-graphic-compression=z64", (dir_ / "label.pwg").string()});
+  ASSERT_EQ(sent.exitStatus, 0) << sent.output;
+  std::optional<std::string> received = sink_->next();
+  ASSERT_TRUE(received);
+  EXPECT_NE(received->find(":Z64:"), std::string::npos);
+  ASSERT_EQ(OrnTool::decodeZpl(bytesOf(*received)).size(), 1u);
+  const std::string options = lastJobOptions();
+  EXPECT_NE(options.find("ImageDarkness=Darkest"), std::string::npos) << options;
+  EXPECT_NE(options.find("ZPLCompression=Z64"), std::string::npos) << options;
+  ornprint({"modify", "-d", "zpl", "-o", "printer-darkness-configured=50"});
+}
+
 // The web interface's pages are served without harm (each crashed the server once).
 TEST_F(OrnPrintServer, WebPagesAreServed) {
   for (const char* page : {"/", "/zpl", "/zpl/media"}) {
