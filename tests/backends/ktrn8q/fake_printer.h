@@ -1,45 +1,67 @@
 #pragma once
 
+#include <pthread.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
-#include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace Quillfeather::ktrn8q::test {
 
-// One step of a scripted printer on the far end of a socketpair: read a
-// request of the given length, then answer with the chunks, pausing before each.
-struct PrinterStep {
-  std::size_t requestBytes = 0;
-  std::vector<std::string> chunks;
-  std::chrono::milliseconds pause{0};
-};
-
-// Runs a script on its own thread. After the script the printer either closes
-// its end or stays silent until destroyed.
+// The printer's end of a socket pair. Its thread sends the chunks, waiting `pause` before each,
+// then optionally ends its output; every signal is blocked there so that they reach the thread
+// under test.
 class FakePrinter {
  public:
-  FakePrinter(std::vector<PrinterStep> script, bool closeAfterScript);
-  ~FakePrinter();
+  explicit FakePrinter(std::vector<std::string> chunks = {}, std::chrono::milliseconds pause = {},
+                       bool endOutput = false) {
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, pair) != 0) throw std::runtime_error("socketpair");
+    ours_ = pair[0];
+    theirs_ = pair[1];
+    thread_ = std::thread([this, chunks = std::move(chunks), pause, endOutput] {
+      sigset_t all;
+      sigfillset(&all);
+      pthread_sigmask(SIG_BLOCK, &all, nullptr);
+      for (const std::string& chunk : chunks) {
+        std::this_thread::sleep_for(pause);
+        ::send(theirs_, chunk.data(), chunk.size(), MSG_NOSIGNAL);
+      }
+      if (endOutput) ::shutdown(theirs_, SHUT_WR);
+    });
+  }
+  ~FakePrinter() {
+    hangUp();
+    ::close(ours_);
+  }
   FakePrinter(const FakePrinter&) = delete;
   FakePrinter& operator=(const FakePrinter&) = delete;
 
-  // Our end of the socketpair.
   int descriptor() const { return ours_; }
-  // Waits for the script to finish and returns every byte the printer received.
-  std::string received();
-  // Closes the printer's end now (before any request).
-  void hangUp();
+  // The bytes the printer has received so far.
+  std::string received() {
+    std::string bytes;
+    char buffer[64];
+    for (ssize_t n; (n = ::recv(theirs_, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;) {
+      bytes.append(buffer, static_cast<size_t>(n));
+    }
+    return bytes;
+  }
+  // Closes the printer's end once its chunks are sent.
+  void hangUp() {
+    if (thread_.joinable()) thread_.join();
+    if (theirs_ >= 0) ::close(theirs_);
+    theirs_ = -1;
+  }
 
  private:
-  void serve(std::vector<PrinterStep> script, bool closeAfterScript);
-
   int ours_ = -1;
   int theirs_ = -1;
-  int stopRead_ = -1;
-  int stopWrite_ = -1;
-  std::string received_;
   std::thread thread_;
 };
 

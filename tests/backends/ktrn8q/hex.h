@@ -1,42 +1,25 @@
 #pragma once
 
-#include <cctype>
-#include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace Quillfeather::ktrn8q::test {
 
-// "1B 40 1F 62" -> the bytes; spaces are ignored.
+// "1B 40 1F 62" -> the bytes: pairs of hexadecimal digits, one space apart.
 inline std::string fromHex(std::string_view text) {
   std::string bytes;
-  int high = -1;
-  for (char c : text) {
-    if (c == ' ') continue;
-    if (!std::isxdigit(static_cast<unsigned char>(c))) throw std::invalid_argument("not hex");
-    const int nibble = std::isdigit(static_cast<unsigned char>(c))
-                           ? c - '0'
-                           : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10;
-    if (high < 0) {
-      high = nibble;
-    } else {
-      bytes.push_back(static_cast<char>(high << 4 | nibble));
-      high = -1;
-    }
+  for (size_t i = 0; i + 1 < text.size(); i += 3) {
+    bytes.push_back(static_cast<char>(std::stoi(std::string(text.substr(i, 2)), nullptr, 16)));
   }
-  if (high >= 0) throw std::invalid_argument("odd number of hex digits");
   return bytes;
 }
 
 inline std::string toHex(std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text;
   for (unsigned char byte : bytes) {
     if (!text.empty()) text.push_back(' ');
-    text.push_back(kDigits[byte >> 4]);
-    text.push_back(kDigits[byte & 15]);
+    text.push_back("0123456789ABCDEF"[byte >> 4]);
+    text.push_back("0123456789ABCDEF"[byte & 15]);
   }
   return text;
 }

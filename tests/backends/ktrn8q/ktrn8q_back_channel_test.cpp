@@ -3,11 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/time.h>
-#include <unistd.h>
-
-#include <chrono>
 
 #include "backends/ktrn8q/fake_printer.h"
 #include "backends/ktrn8q/hex.h"
@@ -20,29 +16,28 @@ namespace {
 using namespace std::chrono_literals;
 using test::FakePrinter;
 using test::fromHex;
-using test::PrinterStep;
 
 constexpr auto kShortTimeout = 300ms;
 
-std::string configurationAnswer(uint8_t paperType = 2, uint8_t powerControl = 1) {
+std::string configuration(uint8_t paperType = 2, uint8_t powerControl = 1) {
   std::string bytes(16, '\x5A');
   bytes[0] = static_cast<char>(paperType);
   bytes[7] = static_cast<char>(powerControl);
   return bytes;
 }
 
-std::string statusAnswer(uint8_t group, uint8_t byte3, uint8_t byte4, uint8_t byte5) {
-  return std::string{'\x77',
-                     '\x77',
-                     static_cast<char>(group),
-                     static_cast<char>(byte3),
-                     static_cast<char>(byte4),
-                     static_cast<char>(byte5)};
+std::string status(uint8_t group, uint8_t byte3, uint8_t byte4, uint8_t byte5) {
+  return {'\x77',
+          '\x77',
+          static_cast<char>(group),
+          static_cast<char>(byte3),
+          static_cast<char>(byte4),
+          static_cast<char>(byte5)};
 }
 
-std::vector<std::string> split(const std::string& bytes, std::size_t piece) {
+std::vector<std::string> split(const std::string& bytes, size_t piece) {
   std::vector<std::string> chunks;
-  for (std::size_t i = 0; i < bytes.size(); i += piece) chunks.push_back(bytes.substr(i, piece));
+  for (size_t i = 0; i < bytes.size(); i += piece) chunks.push_back(bytes.substr(i, piece));
   return chunks;
 }
 
@@ -58,127 +53,88 @@ Query query(int descriptor, std::chrono::milliseconds timeout = kShortTimeout) {
   int status = -12345;
   const auto start = std::chrono::steady_clock::now();
   const bool ok = queryPrinterStatus(descriptor, timeout, status);
-  const auto elapsed = std::chrono::steady_clock::now() - start;
-  return {ok, status, log.text(), elapsed};
+  return {ok, status, log.text(), std::chrono::steady_clock::now() - start};
 }
 
-const std::string kFailurePrefix = "Info: The printer status could not be retrieved: ";
+const std::string kFailed = "Info: The printer status could not be retrieved: ";
+const std::string kUnexpected = kFailed + "Unexpected response from printer\n";
+const std::string kSendError =
+    kFailed + "An error occurred while sending the command to the printer\n";
+const std::string kBothRequests = fromHex("1D 30 05 14 01");
 
-TEST(KTRN8QBackChannelTest, GoodAnswersInOnePiece) {
-  FakePrinter printer({{3, {configurationAnswer()}}, {2, {statusAnswer(0x02, 0, 0, 0x08)}}}, true);
-  const Query result = query(printer.descriptor());
-  EXPECT_TRUE(result.ok);
-  EXPECT_EQ(result.status, 102);
-  EXPECT_EQ(result.log, "");
-  EXPECT_EQ(printer.received(), fromHex("1D 30 05 14 01"));
-}
-
-TEST(KTRN8QBackChannelTest, GoodAnswersSplitIntoSingleBytes) {
-  FakePrinter printer({{3, split(configurationAnswer(4, 0), 1), 5ms},
-                       {2, split(statusAnswer(0x01, 0, 0x04, 0), 1), 5ms}},
-                      false);
-  const Query result = query(printer.descriptor(), 5000ms);
-  EXPECT_TRUE(result.ok);
-  EXPECT_EQ(result.status, 14);
-  EXPECT_EQ(printer.received(), fromHex("1D 30 05 14 01"));
-}
-
-TEST(KTRN8QBackChannelTest, AllWell) {
-  FakePrinter printer({{3, {configurationAnswer(0, 0)}}, {2, {statusAnswer(0, 0xFF, 0xFF, 0xFF)}}},
-                      false);
-  const Query result = query(printer.descriptor());
-  EXPECT_TRUE(result.ok);
-  EXPECT_EQ(result.status, 0);
-}
-
-TEST(KTRN8QBackChannelTest, OutOfRangeConfiguration) {
-  {
-    FakePrinter printer({{3, {configurationAnswer(5, 0)}}}, false);
-    const Query result = query(printer.descriptor());
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.status, -12345);
-    EXPECT_EQ(result.log, kFailurePrefix +
-                              "Parameter #paper type of the status response is outside the "
-                              "expected range\n");
-    // The status request is not sent after a bad configuration.
-    EXPECT_EQ(printer.received(), fromHex("1D 30 05"));
+TEST(KTRN8QBackChannelTest, Exchanges) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> chunks;
+    std::chrono::milliseconds pause;
+    bool endOutput;
+    int status;  // -12345: the query fails
+    std::string log;
+    std::string received;  // empty: not checked
+  };
+  const Case cases[] = {
+      {"one piece", {configuration() + status(2, 0, 0, 8)}, 0ms, true, 102, "", kBothRequests},
+      {"single bytes", split(configuration(4, 0) + status(1, 0, 4, 0), 1), 5ms, false, 14, "",
+       kBothRequests},
+      {"all well", {configuration(0, 0), status(0, 0xFF, 0xFF, 0xFF)}, 0ms, false, 0, "", ""},
+      // Bytes beyond the configuration answer are the start of the status answer.
+      {"long answer", {configuration() + status(2, 0, 0, 1)}, 0ms, false, 104, "", ""},
+      {"paper type",
+       {configuration(5, 0)},
+       0ms,
+       false,
+       -12345,
+       kFailed + "Parameter #paper type of the status response is outside the expected range\n",
+       fromHex("1D 30 05")},
+      {"power control",
+       {configuration(1, 2)},
+       0ms,
+       false,
+       -12345,
+       kFailed + "Parameter #power control of the status response is outside the expected range\n",
+       ""},
+      {"short then ended", {configuration().substr(0, 10)}, 0ms, true, -12345, kUnexpected, ""},
+      {"short status then silent",
+       {configuration(), status(0, 0, 0, 0).substr(0, 5)},
+       0ms,
+       false,
+       -12345,
+       kUnexpected,
+       ""},
+      {"silent", {}, 0ms, false, -12345, kUnexpected, fromHex("1D 30 05")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePrinter printer(c.chunks, c.pause, c.endOutput);
+    const Query result = query(printer.descriptor(), c.pause > 0ms ? 5000ms : kShortTimeout);
+    EXPECT_EQ(result.ok, c.status != -12345);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.log, c.log);
+    if (c.log == kUnexpected && !c.endOutput) {
+      EXPECT_GE(result.elapsed, kShortTimeout);
+      EXPECT_LT(result.elapsed, kShortTimeout + 2s);
+    }
+    if (!c.received.empty()) {
+      EXPECT_EQ(printer.received(), c.received);
+    }
   }
-  {
-    FakePrinter printer({{3, {configurationAnswer(1, 2)}}}, false);
-    const Query result = query(printer.descriptor());
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.log, kFailurePrefix +
-                              "Parameter #power control of the status response is outside the "
-                              "expected range\n");
-  }
 }
 
-TEST(KTRN8QBackChannelTest, ShortAnswerThenClosed) {
-  FakePrinter printer({{3, {configurationAnswer().substr(0, 10)}}}, true);
-  const Query result = query(printer.descriptor());
-  EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.log, kFailurePrefix + "Unexpected response from printer\n");
-}
-
-TEST(KTRN8QBackChannelTest, ShortStatusAnswerThenSilence) {
-  FakePrinter printer({{3, {configurationAnswer()}}, {2, {statusAnswer(0, 0, 0, 0).substr(0, 5)}}},
-                      false);
-  const Query result = query(printer.descriptor());
-  EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.log, kFailurePrefix + "Unexpected response from printer\n");
-  EXPECT_GE(result.elapsed, kShortTimeout);
-  EXPECT_LT(result.elapsed, kShortTimeout + 2s);
-}
-
-TEST(KTRN8QBackChannelTest, NoAnswerWithinTimeLimit) {
-  FakePrinter printer({}, false);
-  const Query result = query(printer.descriptor());
-  EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.log, kFailurePrefix + "Unexpected response from printer\n");
-  EXPECT_GE(result.elapsed, kShortTimeout);
-  EXPECT_LT(result.elapsed, kShortTimeout + 2s);
-  EXPECT_EQ(printer.received(), fromHex("1D 30 05"));
-}
-
-// An answer longer than asked for: the extra bytes are left for the next
-// read, so here they become the start of the status answer.
-TEST(KTRN8QBackChannelTest, LongConfigurationAnswerShiftsTheStatus) {
-  FakePrinter printer({{3, {configurationAnswer() + statusAnswer(0x02, 0, 0, 0x01)}}, {2, {}}},
-                      false);
-  const Query result = query(printer.descriptor());
-  EXPECT_TRUE(result.ok);
-  EXPECT_EQ(result.status, 104);
-}
-
-TEST(KTRN8QBackChannelTest, PrinterGoneBeforeTheRequest) {
-  FakePrinter printer({}, false);
-  printer.hangUp();
+TEST(KTRN8QBackChannelTest, BrokenDescriptors) {
   // Writing to a closed socket must fail cleanly, not end the process by SIGPIPE.
-  const Query result = query(printer.descriptor());
-  EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.log,
-            kFailurePrefix + "An error occurred while sending the command to the printer\n");
-}
-
-TEST(KTRN8QBackChannelTest, ClosedDescriptor) {
+  FakePrinter printer;
+  printer.hangUp();
+  EXPECT_EQ(query(printer.descriptor()).log, kSendError);
   int pair[2];
   ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
   ::close(pair[0]);
   ::close(pair[1]);
-  const Query result = query(pair[0]);
-  EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.log,
-            kFailurePrefix + "An error occurred while sending the command to the printer\n");
-}
-
-TEST(KTRN8QBackChannelTest, ReadErrorIsReported) {
-  // A descriptor open for writing only: the request goes out, the read fails.
+  EXPECT_EQ(query(pair[0]).log, kSendError);
+  // Open for writing only: the request goes out, the read fails.
   const int fd = ::open("/dev/null", O_WRONLY);
   ASSERT_GE(fd, 0);
-  const Query result = query(fd);
-  EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.log,
-            kFailurePrefix + "An error occurred while receiving the response from the printer\n");
+  EXPECT_EQ(query(fd).log,
+            kFailed + "An error occurred while receiving the response from the printer\n");
   ::close(fd);
 }
 
@@ -192,12 +148,8 @@ TEST(KTRN8QBackChannelTest, InterruptedWaitsAreResumed) {
   ASSERT_EQ(::sigaction(SIGALRM, &action, &previous), 0);
   itimerval timer{{0, 2000}, {0, 2000}};
   ASSERT_EQ(::setitimer(ITIMER_REAL, &timer, nullptr), 0);
-
-  FakePrinter printer({{3, split(configurationAnswer(), 4), 20ms},
-                       {2, split(statusAnswer(0x01, 0x10, 0, 0), 3), 20ms}},
-                      false);
+  FakePrinter printer(split(configuration() + status(1, 0x10, 0, 0), 4), 20ms);
   const Query result = query(printer.descriptor(), 5000ms);
-
   itimerval off{};
   ::setitimer(ITIMER_REAL, &off, nullptr);
   ::sigaction(SIGALRM, &previous, nullptr);
@@ -205,7 +157,6 @@ TEST(KTRN8QBackChannelTest, InterruptedWaitsAreResumed) {
   EXPECT_EQ(result.status, 4);
 }
 
-// A channel that reports a short write.
 class ShortWriteChannel : public BackChannel {
  public:
   Result writeSome(std::span<const uint8_t> bytes) override {
