@@ -65,50 +65,23 @@ TEST(KTRN8QStatusTest, WrongLengths) {
   EXPECT_TRUE(std::equal(record.begin(), record.end(), bytes.begin()));
 }
 
+uint8_t byteOf(uint32_t bytes, int shift) { return static_cast<uint8_t>(bytes >> shift); }
+
 TEST(KTRN8QStatusTest, StatusCodes) {
-  // Bytes 2 to 5 of the record, and the code.
-  const std::pair<std::array<uint8_t, 4>, int> cases[] = {
-      // No group flag: all is well, whatever else is set.
-      {{0, 0, 0, 0}, 0},
-      {{0xFC, 0xFF, 0xFF, 0xFF}, 0},
-      // First group, in priority order.
-      {{1, 0x80, 0, 0}, 1},
-      {{1, 0x40, 0, 0}, 2},
-      {{1, 0x20, 0, 0}, 3},
-      {{1, 0x10, 0, 0}, 4},
-      {{1, 0x08, 0, 0}, 5},
-      {{1, 0x04, 0, 0}, 6},
-      {{1, 0x02, 0, 0}, 7},
-      {{1, 0x01, 0, 0}, 8},
-      {{1, 0, 0x80, 0}, 9},
-      {{1, 0, 0x40, 0}, 10},
-      {{1, 0, 0x20, 0}, 11},
-      {{1, 0, 0x10, 0}, 12},
-      {{1, 0, 0x08, 0}, 13},
-      {{1, 0, 0x04, 0}, 14},
-      {{1, 0x81, 0xFF, 0}, 1},
-      {{1, 0x03, 0x80, 0}, 7},
-      {{1, 0, 0x0C, 0}, 13},
-      // First group without a reason; byte 4 bits 1 and 0 and byte 5 do not count.
-      {{1, 0, 0, 0}, 99},
-      {{1, 0, 0x03, 0xFF}, 99},
-      // The first group wins over the second.
-      {{3, 0, 0, 0x40}, 99},
-      {{3, 0x02, 0, 0x40}, 7},
-      // Second group.
-      {{2, 0, 0, 0x40}, 100},
-      {{2, 0, 0, 0x10}, 101},
-      {{2, 0, 0, 0x08}, 102},
-      {{2, 0, 0, 0x02}, 103},
-      {{2, 0, 0, 0x01}, 104},
-      {{2, 0, 0, 0x5B}, 100},
-      {{2, 0, 0, 0x0B}, 102},
-      {{2, 0, 0, 0}, 199},
-      {{2, 0xFF, 0xFF, 0xA4}, 199}};
-  for (const auto& [bytes, code] : cases) {
-    const StatusRecord record{0xFF, 0xFF, bytes[0], bytes[1], bytes[2], bytes[3]};
-    EXPECT_EQ(statusCode(record), code)
-        << int{bytes[0]} << " " << int{bytes[1]} << " " << int{bytes[2]} << " " << int{bytes[3]};
+  // Pairs of record bytes 2 to 5 and the code: no group flag means all is well, whatever else is
+  // set; a first-group reason counts over the second group; byte 4 bits 1 and 0 and byte 5 are
+  // no first-group reason.
+  std::vector<uint32_t> cases = {0x00000000, 0,   0xFCFFFFFF, 0,   0x0181FF00, 1,   0x01038000, 7,
+                                 0x01000C00, 13,  0x01000000, 99,  0x010003FF, 99,  0x03000040, 99,
+                                 0x03020040, 7,   0x02000040, 100, 0x02000010, 101, 0x02000008, 102,
+                                 0x02000002, 103, 0x02000001, 104, 0x0200005B, 100, 0x0200000B, 102,
+                                 0x02000000, 199, 0x02FFFFA4, 199};
+  // The first group's reasons, in priority order.
+  for (uint32_t bit = 0; bit < 14; ++bit) cases.insert(cases.end(), {0x01800000u >> bit, bit + 1});
+  for (size_t i = 0; i < cases.size(); i += 2) {
+    const uint32_t b = cases[i];
+    const StatusRecord record{0xFF, 0xFF, byteOf(b, 24), byteOf(b, 16), byteOf(b, 8), byteOf(b, 0)};
+    EXPECT_EQ(statusCode(record), static_cast<int>(cases[i + 1])) << std::hex << b;
   }
 }
 
