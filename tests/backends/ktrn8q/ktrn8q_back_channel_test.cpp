@@ -3,19 +3,73 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/time.h>
+#include <unistd.h>
 
-#include "backends/ktrn8q/fake_printer.h"
-#include "backends/ktrn8q/hex.h"
+#include <sstream>
+#include <thread>
+
 #include "backends/ktrn8q/ktrn8q_exceptions.h"
+#include "backends/ktrn8q/ktrn8q_filter.h"
 #include "support/capture_stderr.h"
 
 namespace Quillfeather::ktrn8q {
 namespace {
 
 using namespace std::chrono_literals;
-using test::FakePrinter;
-using test::fromHex;
+
+// The printer's end of a socket pair. Its thread sends the chunks, waiting `pause` before each,
+// then optionally ends its output; every signal is blocked there so that they reach the thread
+// under test.
+class FakePrinter {
+ public:
+  explicit FakePrinter(std::vector<std::string> chunks = {}, std::chrono::milliseconds pause = {},
+                       bool endOutput = false) {
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, pair) != 0) throw std::runtime_error("socketpair");
+    ours_ = pair[0];
+    theirs_ = pair[1];
+    thread_ = std::thread([this, chunks = std::move(chunks), pause, endOutput] {
+      sigset_t all;
+      sigfillset(&all);
+      pthread_sigmask(SIG_BLOCK, &all, nullptr);
+      for (const std::string& chunk : chunks) {
+        std::this_thread::sleep_for(pause);
+        ::send(theirs_, chunk.data(), chunk.size(), MSG_NOSIGNAL);
+      }
+      if (endOutput) ::shutdown(theirs_, SHUT_WR);
+    });
+  }
+  ~FakePrinter() {
+    hangUp();
+    ::close(ours_);
+  }
+  FakePrinter(const FakePrinter&) = delete;
+  FakePrinter& operator=(const FakePrinter&) = delete;
+
+  int descriptor() const { return ours_; }
+  // The bytes the printer has received so far.
+  std::string received() {
+    std::string bytes;
+    char buffer[64];
+    for (ssize_t n; (n = ::recv(theirs_, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;) {
+      bytes.append(buffer, static_cast<size_t>(n));
+    }
+    return bytes;
+  }
+  // Closes the printer's end once its chunks are sent.
+  void hangUp() {
+    if (thread_.joinable()) thread_.join();
+    if (theirs_ >= 0) ::close(theirs_);
+    theirs_ = -1;
+  }
+
+ private:
+  int ours_ = -1;
+  int theirs_ = -1;
+  std::thread thread_;
+};
 
 constexpr auto kShortTimeout = 300ms;
 
@@ -60,7 +114,7 @@ const std::string kFailed = "Info: The printer status could not be retrieved: ";
 const std::string kUnexpected = kFailed + "Unexpected response from printer\n";
 const std::string kSendError =
     kFailed + "An error occurred while sending the command to the printer\n";
-const std::string kBothRequests = fromHex("1D 30 05 14 01");
+const std::string kBothRequests = std::string("\x1D\x30\x05\x14\x01");
 
 TEST(KTRN8QBackChannelTest, Exchanges) {
   struct Case {
@@ -85,7 +139,7 @@ TEST(KTRN8QBackChannelTest, Exchanges) {
        false,
        -12345,
        kFailed + "Parameter #paper type of the status response is outside the expected range\n",
-       fromHex("1D 30 05")},
+       std::string("\x1D\x30\x05")},
       {"power control",
        {configuration(1, 2)},
        0ms,
@@ -101,7 +155,7 @@ TEST(KTRN8QBackChannelTest, Exchanges) {
        -12345,
        kUnexpected,
        ""},
-      {"silent", {}, 0ms, false, -12345, kUnexpected, fromHex("1D 30 05")},
+      {"silent", {}, 0ms, false, -12345, kUnexpected, std::string("\x1D\x30\x05")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -173,6 +227,26 @@ TEST(KTRN8QBackChannelTest, ShortWrite) {
   } catch (const KTRN8QPrinterException& e) {
     EXPECT_STREQ(e.what(), "Unable to send complete command to printer");
   }
+}
+
+// queryStatus talks to descriptor 3, the CUPS back channel.
+TEST(KTRN8QFilterTest, QueryStatusUsesTheBackChannel) {
+  FakePrinter printer({std::string(16, '\0') + std::string{0, 0, 0x01, 0, 0x40, 0}});
+  const int saved = ::fcntl(3, F_DUPFD_CLOEXEC, 10);  // -1 when descriptor 3 is not open
+  ASSERT_EQ(::dup2(printer.descriptor(), 3), 3);
+  int status = -1;
+  std::istringstream input;
+  std::ostringstream output;
+  const bool ok = KTRN8QFilter(input, output, JobSettings()).queryStatus(status);
+  if (saved >= 0) {
+    ::dup2(saved, 3);
+    ::close(saved);
+  } else {
+    ::close(3);
+  }
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(status, 10);
+  EXPECT_EQ(printer.received(), kBothRequests);
 }
 
 }  // namespace

@@ -77,7 +77,8 @@ TEST(KTRN8QStatusTest, StatusCodes) {
                                  0x02000002, 103, 0x02000001, 104, 0x0200005B, 100, 0x0200000B, 102,
                                  0x02000000, 199, 0x02FFFFA4, 199};
   // The first group's reasons, in priority order.
-  for (uint32_t bit = 0; bit < 14; ++bit) cases.insert(cases.end(), {0x01800000u >> bit, bit + 1});
+  for (uint32_t bit = 0; bit < 14; ++bit)
+    cases.insert(cases.end(), {0x01000000u | 0x800000u >> bit, bit + 1});
   for (size_t i = 0; i < cases.size(); i += 2) {
     const uint32_t b = cases[i];
     const StatusRecord record{0xFF, 0xFF, byteOf(b, 24), byteOf(b, 16), byteOf(b, 8), byteOf(b, 0)};
