@@ -203,26 +203,6 @@ TEST(KTRN8QFilterTest, ByteForByte) {
   }
 }
 
-TEST(KTRN8QFilterTest, RowsArePaddedTo108Bytes) {
-  const std::array<uint32_t, 3> cases[] = {
-      {800, 4, 4}, {808, 3, 4}, {856, 0, 1}, {864, 0, 0}, {960, 0, 0}};
-  for (const auto& [width, left, right] : cases) {
-    SCOPED_TRACE(width);
-    // Every byte of the row distinct, so a shift or a cut in the wrong place shows.
-    TestPage page = makePage(width, 1);
-    for (uint32_t i = 0; i < page.rowBytes(); ++i) page.data[i] = static_cast<uint8_t>(i + 1);
-    const Job job = runJob({}, {page});
-    const std::string data(page.data.begin(), page.data.begin() + (108 - left - right));
-    EXPECT_EQ(toHex(job.bytes),
-              toHex(start(0) + fromHex("1B 50 01 00") + kFront +
-                    row(std::string(left, '\0') + data + std::string(right, '\0')) + kPrint));
-    EXPECT_TRUE(hasLine(job.log, "Debug: Total padding: " + std::to_string(left + right) +
-                                     " bytes (meaning " + std::to_string(left) +
-                                     " on the left and " + std::to_string(right) +
-                                     " on the right)"));
-  }
-}
-
 // The row the printer should print for row y of a page, worked out dot by dot: narrower rows
 // centred by whole bytes, wider ones cut at 864 dots; a turned page is rotated by a half turn.
 std::vector<uint8_t> expectedRow(const TestPage* page, uint32_t y, bool turned) {

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <sstream>
 
+#include "backends/zpl/zpl_graphic.h"
+#include "backends/zpl/zpl_z64.h"
 #include "orntool/preview_zpl.h"
+#include "orntool/preview_zpl_graphic.h"
 #include "support/raster_builder.h"
 
 using namespace Quillfeather;
@@ -27,6 +31,46 @@ TestPage pageOf(uint32_t width, uint32_t height, std::vector<uint8_t> data = {})
   TestPage page = OrnTest::bitmapPage(width, height);
   if (!data.empty()) page.data = std::move(data);
   return page;
+}
+
+// The graphic's data after its header, which must carry the true sizes.
+std::string encode(const std::vector<uint8_t>& rows, size_t width, ZplCompression compression) {
+  std::string out;
+  appendZplGraphic(out, "R:T.GRF", rows, width, compression);
+  const std::string header =
+      "~DGR:T.GRF," + std::to_string(rows.size()) + "," + std::to_string(width) + ",\n";
+  EXPECT_EQ(out.substr(0, header.size()), header);
+  return out.substr(header.size());
+}
+
+// CRC-16, polynomial 0x1021, initial value 0, bit by bit.
+uint16_t referenceCrc(std::string_view text) {
+  uint16_t crc = 0;
+  for (const char c : text) {
+    crc ^= static_cast<uint16_t>(static_cast<uint8_t>(c) << 8);
+    for (int bit = 0; bit < 8; ++bit) {
+      crc = static_cast<uint16_t>((crc & 0x8000) != 0 ? (crc << 1) ^ 0x1021 : crc << 1);
+    }
+  }
+  return crc;
+}
+
+// Rows of every kind the encoder treats apart: random dots, all 0x00, all 0xFF, a copy of the
+// row before, and long runs of one digit that start or end the row or sit inside it.
+std::vector<uint8_t> mixedRows(size_t width, uint32_t seed) {
+  std::mt19937 random(seed);
+  std::vector<uint8_t> rows;
+  for (int kind = 0; kind < 14; ++kind) {
+    std::vector<uint8_t> row(width);
+    for (uint8_t& b : row) b = static_cast<uint8_t>(random() % 4 == 0 ? random() : 0);
+    const size_t from = kind % 7 == 4 ? 0 : random() % width;
+    const size_t to = kind % 7 == 5 ? width : from + random() % (width - from + 1);
+    if (kind % 7 == 1 || kind % 7 == 2) std::fill(row.begin(), row.end(), kind % 7 == 1 ? 0 : 0xFF);
+    if (kind % 7 == 3) row.assign(rows.end() - static_cast<long>(width), rows.end());
+    if (kind % 7 >= 4) std::fill(row.begin() + from, row.begin() + to, random() % 16 * 0x11);
+    rows.insert(rows.end(), row.begin(), row.end());
+  }
+  return rows;
 }
 
 const std::string kTail = "^IMR:PAGE.GRF^FS\n^XZ\n^IDR:PAGE.GRF^FS\n";
@@ -53,7 +97,13 @@ TEST(ZPLFilterTest, ByteForByte) {
   const TestPage dots = pageOf(16, 6, {0, 0, 0, 0, 0, 0, 0x80, 0x01, 0xFF, 0, 0, 0});
   const TestPage later = pageOf(8, 2, {0, 0x0F});
   const std::string laterLabel = "~DGR:PAGE.GRF,1,1,\n0F\n^XA\n^FO0,1\n" + kTail;
-  const std::string plain = "~DGR:PAGE.GRF,1,1,\n\n^XA\n^FX JOB NAME: Untitled^FS\n";
+  const auto blank = [](const std::string& job) {
+    return "~DGR:PAGE.GRF,0,1,\n\n^XA\n^FX JOB NAME: " + job + "\n^FO0,0\n" + kTail;
+  };
+  TestPage form = pageOf(64, 3);
+  form.data[9] = 0x3C;
+  const std::string formStart = "~DGR:PAGE.GRF,8,8,\n";
+  const std::string formEnd = "^XA\n^FX JOB NAME: Untitled^FS\n^PR2,2,\n^FO0,1\n" + kTail;
   const std::tuple<std::vector<TestPage>, std::string, std::string> cases[] = {
       {{dots},
        "Title=Box^1 PrintSpeed=4",
@@ -65,31 +115,27 @@ TEST(ZPLFilterTest, ByteForByte) {
        "",
        "~DGR:PAGE.GRF,1,1,\n0F\n^XA\n^FX JOB NAME: Untitled^FS\n^PR2,2,\n^FO0,1\n" + kTail +
            laterLabel + laterLabel},
-      {{pageOf(8, 1)},
-       "Title=a~b^c",
-       "~DGR:PAGE.GRF,0,1,\n\n^XA\n^FX JOB NAME: a_b_c^FS\n^PR2,2,\n^FO0,0\n" + kTail},
+      {{pageOf(8, 1)}, "Title=a~b^c", blank("a_b_c^FS\n^PR2,2,")},
       {{pageOf(8, 1)},
        "Title=1234567890123456789012345",
-       "~DGR:PAGE.GRF,0,1,\n\n^XA\n^FX JOB NAME: 12345678901234567890^FS\n^PR2,2,\n^FO0,0\n" +
-           kTail},
-      {{pageOf(8, 1)},
-       "CutInterval=3 StripLabel=True",
-       "~DGR:PAGE.GRF,0,1,\n\n^XA\n^FX JOB NAME: Untitled^FS\n^MMC,\n^PR2,2,\n^FO0,0\n" + kTail},
-      {{pageOf(8, 1)},
-       "StripLabel=true",
-       "~DGR:PAGE.GRF,0,1,\n\n^XA\n^FX JOB NAME: Untitled^FS\n^MMP,\n^PR2,2,\n^FO0,0\n" + kTail},
-      {{pageOf(8, 1)},
-       "StripLabel=TRUE PrintSpeed=x",
-       "~DGR:PAGE.GRF,0,1,\n\n^XA\n^FX JOB NAME: Untitled^FS\n^PR2,2,\n^FO0,0\n" + kTail},
-      {{pageOf(8, 1)},
-       "CutInterval=0 PrintSpeed=12",
-       "~DGR:PAGE.GRF,0,1,\n\n^XA\n^FX JOB NAME: Untitled^FS\n^PR12,12,\n^FO0,0\n" + kTail},
+       blank("12345678901234567890^FS\n^PR2,2,")},
+      {{pageOf(8, 1)}, "CutInterval=3 StripLabel=True", blank("Untitled^FS\n^MMC,\n^PR2,2,")},
+      {{pageOf(8, 1)}, "StripLabel=true", blank("Untitled^FS\n^MMP,\n^PR2,2,")},
+      {{pageOf(8, 1)}, "StripLabel=TRUE PrintSpeed=x", blank("Untitled^FS\n^PR2,2,")},
+      {{pageOf(8, 1)}, "CutInterval=0 PrintSpeed=12", blank("Untitled^FS\n^PR12,12,")},
+      {{form}, "", formStart + "003C000000000000\n" + formEnd},
+      {{form}, "ZPLCompression=None", formStart + "003C000000000000\n" + formEnd},
+      {{form}, "ZPLCompression=Bogus", formStart + "003C000000000000\n" + formEnd},
+      {{form}, "ZPLCompression=Hex", formStart + "003C,\n" + formEnd},
   };
   for (const auto& [pages, options, expected] : cases) {
     const std::string out = runZpl(pages, options);
     EXPECT_EQ(out, expected) << options;
     expectLabelsArePages(out, pages);
   }
+  const std::string z64 = runZpl({form}, "ZPLCompression=Z64");
+  EXPECT_TRUE(z64.starts_with(formStart + ":Z64:")) << z64;
+  expectLabelsArePages(z64, {form});
 }
 
 TEST(ZPLFilterTest, LineBreaksInsideTheGraphicData) {
@@ -120,6 +166,47 @@ TEST(ZPLFilterTest, DecodesBackToThePage) {
   }
   const TestPage lastRow = pageOf(16, 4, {0, 0, 0, 0, 0, 0, 0, 0x01});
   expectLabelsArePages(runZpl({lastRow}), {lastRow});
+}
+
+TEST(ZplGraphicEncoding, CompressedHexRows) {
+  const std::tuple<size_t, std::vector<uint8_t>, std::string> cases[] = {
+      {1, {0x00}, ","},
+      {2, {0xFF, 0xFF}, "!"},
+      {3, {0x12, 0x22, 0x20}, "1J2,"},
+      {3, {0xAB, 0xBB, 0xBC}, "AJBC"},
+      {2, {0xAA, 0xBC}, "AABC"},
+      {3, {0x00, 0x00, 0x01}, "K01"},
+      {2, {0x0F, 0x0F}, "0F0!"},
+      {2, {0x12, 0x34, 0x12, 0x34, 0x00, 0x00, 0x00, 0x00, 0x12, 0x34}, "1234:,:1234"},
+      {300, std::vector<uint8_t>(300, 0x77), "zY7oG7"},
+      {300, std::vector<uint8_t>(300, 0xFF), "!"},
+  };
+  for (const auto& [width, rows, expected] : cases) {
+    EXPECT_EQ(encode(rows, width, ZplCompression::Hex), expected) << expected;
+  }
+}
+
+TEST(ZplGraphicEncoding, EveryFormRoundTripsThroughThePreviewDecoder) {
+  for (const size_t width : {1, 2, 3, 8, 9, 51, 203, 210, 1000, 4097}) {
+    const std::vector<uint8_t> rows = mixedRows(width, static_cast<uint32_t>(width));
+    for (const auto compression :
+         {ZplCompression::None, ZplCompression::Hex, ZplCompression::Z64}) {
+      const std::string data = encode(rows, width, compression);
+      EXPECT_EQ(OrnTool::decodeZplGraphicData(data, rows.size(), width), rows)
+          << "width " << width << ", form " << static_cast<int>(compression);
+    }
+  }
+}
+
+TEST(ZplGraphicEncoding, Z64CarriesTheCrcOfItsBase64Text) {
+  EXPECT_EQ(referenceCrc("123456789"), 0x31C3);  // the published check value
+  EXPECT_EQ(zplCrc16("123456789"), 0x31C3);
+  const std::string data = encode(mixedRows(100, 7), 100, ZplCompression::Z64);
+  ASSERT_EQ(data.substr(0, 5), ":Z64:");
+  const size_t colon = data.rfind(':');
+  char crc[5];
+  std::snprintf(crc, sizeof crc, "%04X", referenceCrc(data.substr(5, colon - 5)));
+  EXPECT_EQ(data.substr(colon + 1), crc);
 }
 
 TEST(ZPLFilterTest, QueryStatusReportsNothing) {
