@@ -70,13 +70,14 @@ std::string configuration(uint8_t paperType = 2, uint8_t powerControl = 1) {
   return bytes;
 }
 
-std::string status(uint8_t group, uint8_t byte3, uint8_t byte4, uint8_t byte5) {
+// The status answer with bytes 2 to 5 as given.
+std::string status(uint32_t bytes) {
   return {'\x77',
           '\x77',
-          static_cast<char>(group),
-          static_cast<char>(byte3),
-          static_cast<char>(byte4),
-          static_cast<char>(byte5)};
+          static_cast<char>(bytes >> 24),
+          static_cast<char>(bytes >> 16),
+          static_cast<char>(bytes >> 8),
+          static_cast<char>(bytes)};
 }
 
 std::vector<std::string> split(const std::string& bytes, size_t piece) {
@@ -107,59 +108,36 @@ const std::string kSendError =
 const std::string kBothRequests = std::string("\x1D\x30\x05\x14\x01");
 
 TEST(KTRN8QBackChannelTest, Exchanges) {
-  struct Case {
-    const char* name;
-    std::vector<std::string> chunks;
-    std::chrono::milliseconds pause;
-    bool endOutput;
-    int status;  // -12345: the query fails
-    std::string log;
-    std::string received;  // empty: not checked
-  };
-  const Case cases[] = {
-      {"one piece", {configuration() + status(2, 0, 0, 8)}, 0ms, true, 102, "", kBothRequests},
-      {"single bytes", split(configuration(4, 0) + status(1, 0, 4, 0), 1), 5ms, false, 14, "",
-       kBothRequests},
-      {"all well", {configuration(0, 0), status(0, 0xFF, 0xFF, 0xFF)}, 0ms, false, 0, "", ""},
-      // Bytes beyond the configuration answer are the start of the status answer.
-      {"long answer", {configuration() + status(2, 0, 0, 1)}, 0ms, false, 104, "", ""},
-      {"paper type",
-       {configuration(5, 0)},
-       0ms,
-       false,
-       -12345,
-       kFailed + "Parameter #paper type of the status response is outside the expected range\n",
-       std::string("\x1D\x30\x05")},
-      {"power control",
-       {configuration(1, 2)},
-       0ms,
-       false,
-       -12345,
-       kFailed + "Parameter #power control of the status response is outside the expected range\n",
-       ""},
-      {"short then ended", {configuration().substr(0, 10)}, 0ms, true, -12345, kUnexpected, ""},
-      {"short status then silent",
-       {configuration(), status(0, 0, 0, 0).substr(0, 5)},
-       0ms,
-       false,
-       -12345,
-       kUnexpected,
-       ""},
-      {"silent", {}, 0ms, false, -12345, kUnexpected, std::string("\x1D\x30\x05")},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    FakePrinter printer(c.chunks, c.pause, c.endOutput);
-    const Query result = query(printer.descriptor(), c.pause > 0ms ? 5000ms : kShortTimeout);
-    EXPECT_EQ(result.ok, c.status != -12345);
-    EXPECT_EQ(result.status, c.status);
-    EXPECT_EQ(result.log, c.log);
-    if (c.log == kUnexpected && !c.endOutput) {
+  const std::string range = " of the status response is outside the expected range\n";
+  // The chunks, the pause before each, whether the printer ends its output, the status (-12345:
+  // the query fails) and the log.
+  const std::tuple<std::vector<std::string>, std::chrono::milliseconds, bool, int, std::string>
+      cases[] = {
+          {{configuration() + status(0x02000008)}, 0ms, true, 102, ""},
+          {split(configuration(4, 0) + status(0x01000400), 1), 5ms, false, 14, ""},
+          {{configuration(0, 0), status(0x00FFFFFF)}, 0ms, false, 0, ""},
+          // Bytes beyond the configuration answer are the start of the status answer.
+          {{configuration() + status(0x02000001)}, 0ms, false, 104, ""},
+          {{configuration(5, 0)}, 0ms, false, -12345, kFailed + "Parameter #paper type" + range},
+          {{configuration(1, 2)}, 0ms, false, -12345, kFailed + "Parameter #power control" + range},
+          {{configuration().substr(0, 10)}, 0ms, true, -12345, kUnexpected},
+          {{configuration(), status(0).substr(0, 5)}, 0ms, false, -12345, kUnexpected},
+          {{}, 0ms, false, -12345, kUnexpected},
+      };
+  for (const auto& [chunks, pause, endOutput, code, log] : cases) {
+    SCOPED_TRACE(log + std::to_string(code));
+    FakePrinter printer(chunks, pause, endOutput);
+    const Query result = query(printer.descriptor(), pause > 0ms ? 5000ms : kShortTimeout);
+    EXPECT_EQ(result.ok, code != -12345);
+    EXPECT_EQ(result.status, code);
+    EXPECT_EQ(result.log, log);
+    if (log == kUnexpected && !endOutput) {
       EXPECT_GE(result.elapsed, kShortTimeout);
       EXPECT_LT(result.elapsed, kShortTimeout + 2s);
     }
-    if (!c.received.empty()) {
-      EXPECT_EQ(printer.received(), c.received);
+    // The status request follows only a good configuration answer.
+    if (code != -12345 || log != kUnexpected) {
+      EXPECT_EQ(printer.received(), kBothRequests.substr(0, code == -12345 ? 3 : 5));
     }
   }
 }
@@ -192,7 +170,7 @@ TEST(KTRN8QBackChannelTest, InterruptedWaitsAreResumed) {
   ASSERT_EQ(::sigaction(SIGALRM, &action, &previous), 0);
   itimerval timer{{0, 2000}, {0, 2000}};
   ASSERT_EQ(::setitimer(ITIMER_REAL, &timer, nullptr), 0);
-  FakePrinter printer(split(configuration() + status(1, 0x10, 0, 0), 4), 20ms);
+  FakePrinter printer(split(configuration() + status(0x01100000), 4), 20ms);
   const Query result = query(printer.descriptor(), 5000ms);
   itimerval off{};
   ::setitimer(ITIMER_REAL, &off, nullptr);
