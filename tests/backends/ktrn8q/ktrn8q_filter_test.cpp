@@ -14,7 +14,6 @@ namespace Quillfeather::ktrn8q {
 namespace {
 
 using OrnTest::TestPage;
-using Settings = std::vector<std::pair<const char*, const char*>>;
 
 // "1B 40 1F 62" -> the bytes: pairs of hexadecimal digits, one space apart.
 std::string fromHex(std::string_view text) {
@@ -50,12 +49,12 @@ struct Job {
   std::string log;
 };
 
-Job runJob(const Settings& values, const std::vector<TestPage>& pages) {
+Job runJob(const std::string& options, const std::vector<TestPage>& pages) {
   std::istringstream input(OrnTest::rasterStream(pages));
   std::ostringstream output;
   OrnTest::CaptureStderr log;
   JobSettings settings;
-  for (const auto& [name, value] : values) settings.set(name, value);
+  settings.parseOptions(options);
   KTRN8QFilter filter(input, output, settings);
   filter.run();
   EXPECT_FALSE(filter.hasFailed());
@@ -97,13 +96,6 @@ TestPage dotPage(uint32_t x, uint32_t y, uint32_t height = 4) {
 }
 
 TEST(KTRN8QFilterTest, ByteForByte) {
-  struct Case {
-    const char* name;
-    Settings settings;
-    std::vector<TestPage> pages;
-    std::string expected;
-    std::vector<std::string> log;
-  };
   const std::string tall = fromHex("1B 50 FF FF") + kFront + dotRow(53, 0x80);
   const auto longPage = [](uint32_t blank) {
     return makePage(8, blank + 2,
@@ -113,91 +105,89 @@ TEST(KTRN8QFilterTest, ByteForByte) {
     return "Warning: The page height of " + std::to_string(height) +
            " rows exceeds the printer's limit of 65535 rows";
   };
-  const Case cases[] = {
-      {"simplex",
-       {},
-       {gapPage()},
-       start(0) + kGapHeight + kFront + kGapRows + kPrint,
-       {"Debug: Initialising printer",
-        "Debug: Setting thermal printing mode to simplex (front only)",
-        "Debug: Setting page height: 7", "Debug: Printing page 1 on the front",
-        "Debug: Setting printing side to front",
-        "Debug: Total padding: 8 bytes (meaning 4 on the left and 4 on the right)",
-        "Debug: Issuing simplex print command"}},
-      {"back only",
-       {{"PrintOnBackOnly", "True"}},
-       {gapPage()},
-       start(1) + kGapHeight + kBack + kGapRows + kPrint,
-       {"Debug: Setting thermal printing mode to simplex (back only)",
-        "Debug: Setting printing side to back"}},
-      {"blank page",
-       {},
-       {makePage(800, 50)},
-       start(0) + fromHex("1B 50 32 00") + kFront + kPrint,
-       {}},
-      {"no cuts",
-       {{"CuttingMode", "None"}},
-       {gapPage(), gapPage()},
-       start(0) + kGapHeight + kFront + kGapRows + kPrint + kFront + kGapRows + kPrint,
-       {}},
-      {"cut every page",
-       {{"CuttingMode", "EveryPage"}},
-       {gapPage(), gapPage()},
-       start(0) + kGapHeight + kFront + kGapRows + kPrint + kCut + kFront + kGapRows + kPrint +
-           kCut,
-       {}},
-      {"cut at the end",
-       {{"CuttingMode", "EndOfDocument"}},
-       {gapPage(), gapPage()},
-       start(0) + kGapHeight + kFront + kGapRows + kPrint + kFront + kGapRows + kPrint + kCut,
-       {"Debug: Performing knife cut"}},
-      // Page 1 front (no print), page 2 back, turned, then the duplex print; page 3 front, and
-      // the job end prints its sheet with an empty back. Page 2's dot (2, 1) turns to (13, 2).
-      {"three pages duplex tumble",
-       {{"Duplex", "DuplexTumble"}, {"CuttingMode", "EveryPage"}},
-       {dotPage(1, 0), dotPage(2, 1), dotPage(3, 0)},
-       start(2) + fromHex("1B 50 04 00") + kFront + dotRow(53, 0x40) + kBack +
-           fromHex("1F 61 02 00") + dotRow(54, 0x04) + kDuplexPrint + kCut + kFront +
-           dotRow(53, 0x10) + kBack + kDuplexPrint + kCut,
-       {"Debug: Setting thermal printing mode to duplex", "Debug: Printing page 2 on the back",
-        "Debug: Printing page 3 on the front", "Debug: Issuing duplex print command"}},
-      // The sheet is printed after its back; the job end only cuts.
-      {"duplex even pages",
-       {{"Duplex", "DuplexNoTumble"}, {"CuttingMode", "EndOfDocument"}},
-       {gapPage(), gapPage()},
-       start(2) + kGapHeight + kFront + kGapRows + kBack + kGapRows + kDuplexPrint + kCut,
-       {}},
-      {"duplex lone front",
-       {{"Duplex", "DuplexTumble"}, {"CuttingMode", "EndOfDocument"}},
-       {gapPage()},
-       start(2) + kGapHeight + kFront + kGapRows + kBack + kDuplexPrint + kCut,
-       {}},
-      {"no pages, duplex", {{"Duplex", "DuplexTumble"}}, {}, start(2), {}},
-      {"no pages, cut at the end", {{"CuttingMode", "EndOfDocument"}}, {}, start(0) + kCut, {}},
-      {"tallest page", {}, {dotPage(16, 0, 65535)}, start(0) + tall + kPrint, {}},
-      // Taller than the page height command can say: the largest height is sent.
-      {"feed of 65535",
-       {},
-       {longPage(65535)},
-       start(0) + tall + fromHex("1F 61 FF FF") + dotRow(53, 0x80) + kPrint,
-       {tooTall(65537)}},
-      {"feed of 65536",
-       {},
-       {longPage(65536)},
-       start(0) + tall + fromHex("1F 61 FF FF 1F 61 01 00") + dotRow(53, 0x80) + kPrint,
-       {tooTall(65538)}},
-      {"feed of 131071",
-       {},
-       {longPage(131071)},
-       start(0) + tall + fromHex("1F 61 FF FF 1F 61 FF FF 1F 61 01 00") + dotRow(53, 0x80) + kPrint,
-       {tooTall(131073)}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const Job job = runJob(c.settings, c.pages);
-    EXPECT_EQ(toHex(job.bytes), toHex(c.expected));
-    for (const std::string& line : c.log) EXPECT_TRUE(hasLine(job.log, line)) << line;
-    if (c.log.empty()) {
+  const std::string gap = kFront + kGapRows + kPrint;
+  const std::vector<TestPage> twoGaps{gapPage(), gapPage()};
+  // Options, pages, the printer data, and lines the log holds once each.
+  const std::tuple<std::string, std::vector<TestPage>, std::string, std::vector<std::string>>
+      cases[] = {
+          {"",
+           {gapPage()},
+           start(0) + kGapHeight + gap,
+           {"Debug: Initialising printer",
+            "Debug: Setting thermal printing mode to simplex (front only)",
+            "Debug: Setting page height: 7", "Debug: Printing page 1 on the front",
+            "Debug: Setting printing side to front",
+            "Debug: Total padding: 8 bytes (meaning 4 on the left and 4 on the right)",
+            "Debug: Issuing simplex print command"}},
+          {"Duplex=duplextumble CuttingMode=Always",
+           {gapPage()},
+           start(0) + kGapHeight + gap,
+           {"Warning: Unable to determine two-sided printing mode, defaulting to front-only",
+            "Warning: Unable to detemrine cutting mode, defaulting to none"}},
+          {"PrintOnBackOnly=True",
+           {gapPage()},
+           start(1) + kGapHeight + kBack + kGapRows + kPrint,
+           {"Debug: Setting thermal printing mode to simplex (back only)",
+            "Debug: Setting printing side to back"}},
+          {"", {makePage(800, 50)}, start(0) + fromHex("1B 50 32 00") + kFront + kPrint, {}},
+          {"",
+           {gapPage(), makePage(800, 9), gapPage()},
+           start(0) + kGapHeight + gap + kFront + kPrint + gap,
+           {"Warning: The document contains pages of varying heights, the result may not be "
+            "accurate."}},
+          {"CuttingMode=None", twoGaps, start(0) + kGapHeight + gap + gap, {}},
+          {"CuttingMode=EveryPage", twoGaps, start(0) + kGapHeight + gap + kCut + gap + kCut, {}},
+          {"CuttingMode=EndOfDocument",
+           twoGaps,
+           start(0) + kGapHeight + gap + gap + kCut,
+           {"Debug: Performing knife cut"}},
+          // Page 1 front (no print), page 2 back, turned, then the duplex print; page 3 front,
+          // and the job end prints its sheet with an empty back. Page 2's dot (2, 1) turns to
+          // (13, 2).
+          {"Duplex=DuplexTumble CuttingMode=EveryPage",
+           {dotPage(1, 0), dotPage(2, 1), dotPage(3, 0)},
+           start(2) + fromHex("1B 50 04 00") + kFront + dotRow(53, 0x40) + kBack +
+               fromHex("1F 61 02 00") + dotRow(54, 0x04) + kDuplexPrint + kCut + kFront +
+               dotRow(53, 0x10) + kBack + kDuplexPrint + kCut,
+           {"Debug: Setting thermal printing mode to duplex", "Debug: Printing page 2 on the back",
+            "Debug: Printing page 3 on the front"}},
+          // The sheet is printed after its back; the job end only cuts.
+          {"Duplex=DuplexNoTumble CuttingMode=EndOfDocument",
+           twoGaps,
+           start(2) + kGapHeight + kFront + kGapRows + kBack + kGapRows + kDuplexPrint + kCut,
+           {"Debug: Issuing duplex print command"}},
+          {"Duplex=DuplexTumble CuttingMode=EndOfDocument",
+           {gapPage()},
+           start(2) + kGapHeight + kFront + kGapRows + kBack + kDuplexPrint + kCut,
+           {}},
+          {"Duplex=DuplexTumble", {}, start(2), {}},
+          {"CuttingMode=EndOfDocument", {}, start(0) + kCut, {}},
+          {"", {dotPage(16, 0, 65535)}, start(0) + tall + kPrint, {}},
+          // Taller than the page height command can say: the largest height is sent.
+          {"",
+           {longPage(65535)},
+           start(0) + tall + fromHex("1F 61 FF FF") + dotRow(53, 0x80) + kPrint,
+           {tooTall(65537)}},
+          {"",
+           {longPage(65536)},
+           start(0) + tall + fromHex("1F 61 FF FF 1F 61 01 00") + dotRow(53, 0x80) + kPrint,
+           {tooTall(65538)}},
+          {"",
+           {longPage(131071)},
+           start(0) + tall + fromHex("1F 61 FF FF 1F 61 FF FF 1F 61 01 00") + dotRow(53, 0x80) +
+               kPrint,
+           {tooTall(131073)}},
+      };
+  for (const auto& [options, pages, expected, log] : cases) {
+    SCOPED_TRACE(options + ", " + std::to_string(pages.size()) + " pages, " +
+                 std::to_string(pages.empty() ? 0 : pages[0].height) + " rows");
+    const Job job = runJob(options, pages);
+    EXPECT_EQ(toHex(job.bytes), toHex(expected));
+    for (const std::string& line : log) {
+      EXPECT_TRUE(hasLine(job.log, line)) << line;
+      EXPECT_EQ(job.log.find(line), job.log.rfind(line)) << line;
+    }
+    if (log.empty()) {
       EXPECT_EQ(job.log.find("Warning"), std::string::npos);
     }
   }
@@ -222,24 +212,18 @@ std::vector<uint8_t> expectedRow(const TestPage* page, uint32_t y, bool turned) 
 // in every two-sided mode: the tickets the decoder draws hold the pages.
 TEST(KTRN8QFilterTest, TicketsMatchPages) {
   enum Mode { Front, BackOnly, NoTumble, Tumble };
-  struct Case {
-    const char* name;
-    Settings settings;
-    Mode mode;
-  };
-  const Case cases[] = {
-      {"defaults", {}, Front},
-      {"simplex", {{"Duplex", "None"}, {"PrintOnBackOnly", "False"}}, Front},
-      {"back only", {{"PrintOnBackOnly", "True"}}, BackOnly},
-      {"back only, lower case", {{"PrintOnBackOnly", "true"}}, Front},
-      {"no tumble", {{"Duplex", "DuplexNoTumble"}}, NoTumble},
-      {"tumble", {{"Duplex", "DuplexTumble"}}, Tumble},
-      {"tumble, back only", {{"Duplex", "DuplexTumble"}, {"PrintOnBackOnly", "True"}}, Tumble},
-  };
+  const std::pair<const char*, Mode> cases[] = {
+      {"", Front},
+      {"Duplex=None PrintOnBackOnly=False", Front},
+      {"PrintOnBackOnly=True", BackOnly},
+      {"PrintOnBackOnly=true", Front},
+      {"Duplex=DuplexNoTumble", NoTumble},
+      {"Duplex=DuplexTumble", Tumble},
+      {"Duplex=DuplexTumble PrintOnBackOnly=True", Tumble}};
   const uint32_t widths[] = {13, 801, 864, 870, 1000};
-  for (const Case& c : cases) {
+  for (const auto& [options, mode] : cases) {
     for (uint32_t count = 1; count <= 5; ++count) {
-      SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(count) + " pages");
+      SCOPED_TRACE(std::string(options) + ", " + std::to_string(count) + " pages");
       std::vector<TestPage> pages;
       for (uint32_t i = 0; i < count; ++i) {
         std::mt19937 random(i * 7 + count);
@@ -247,8 +231,8 @@ TEST(KTRN8QFilterTest, TicketsMatchPages) {
           return !(y < i || (y >= 10 && y < 10 + 3 * i) || y >= 36) && random() % 4 == 0;
         }));
       }
-      const Job job = runJob(c.settings, pages);
-      const int thermalMode = c.mode == Front ? 0 : c.mode == BackOnly ? 1 : 2;
+      const Job job = runJob(options, pages);
+      const int thermalMode = mode == Front ? 0 : mode == BackOnly ? 1 : 2;
       EXPECT_EQ(toHex(job.bytes.substr(0, 10)), toHex(start(thermalMode) + fromHex("1B 50 28 00")));
       EXPECT_EQ(job.bytes.find(kCut), std::string::npos);
       struct Side {
@@ -257,15 +241,15 @@ TEST(KTRN8QFilterTest, TicketsMatchPages) {
         bool turned;
       };
       std::vector<Side> sides;
-      const bool duplex = c.mode == NoTumble || c.mode == Tumble;
+      const bool duplex = mode == NoTumble || mode == Tumble;
       for (uint32_t i = 0; i < count; i += duplex ? 2 : 1) {
         const std::string ticket = "ticket-" + std::to_string(duplex ? i / 2 + 1 : i + 1);
-        if (c.mode != BackOnly) sides.push_back({ticket + "-front", &pages[i], false});
-        if (c.mode != Front) {
-          const TestPage* back = c.mode == BackOnly ? &pages[i]
-                                 : i + 1 < count    ? &pages[i + 1]
-                                                    : nullptr;
-          sides.push_back({ticket + "-back", back, c.mode == Tumble});
+        if (mode != BackOnly) sides.push_back({ticket + "-front", &pages[i], false});
+        if (mode != Front) {
+          const TestPage* back = mode == BackOnly ? &pages[i]
+                                 : i + 1 < count  ? &pages[i + 1]
+                                                  : nullptr;
+          sides.push_back({ticket + "-back", back, mode == Tumble});
         }
       }
       const auto images = OrnTool::decodeKtrn8q(
@@ -282,36 +266,6 @@ TEST(KTRN8QFilterTest, TicketsMatchPages) {
         }
       }
     }
-  }
-}
-
-TEST(KTRN8QFilterTest, VaryingHeights) {
-  const Job job = runJob({}, {gapPage(), makePage(800, 9), gapPage()});
-  EXPECT_EQ(job.bytes.find(fromHex("1B 50")), job.bytes.rfind(fromHex("1B 50")));
-  EXPECT_NE(job.bytes.find(kGapHeight), std::string::npos);
-  const std::string warning =
-      "Warning: The document contains pages of varying heights, the result may not be accurate.";
-  EXPECT_TRUE(hasLine(job.log, warning));
-  EXPECT_EQ(job.log.find(warning), job.log.rfind(warning));  // page 3 matches page 1
-}
-
-TEST(KTRN8QFilterTest, Settings) {
-  std::istringstream input;
-  std::ostringstream output;
-  for (const bool known : {false, true}) {
-    OrnTest::CaptureStderr log;
-    JobSettings settings;
-    if (!known) settings.set("Duplex", "duplextumble");
-    if (!known) settings.set("CuttingMode", "Always");
-    const KTRN8QFilter filter(input, output, settings);
-    EXPECT_EQ(filter.twoSidedMode(), KTRN8QFilter::TwoSidedMode::None);
-    EXPECT_EQ(filter.cuttingMode(), KTRN8QFilter::CuttingMode::None);
-    EXPECT_FALSE(filter.printOnBackOnly());
-    EXPECT_EQ(log.text(),
-              known
-                  ? ""
-                  : "Warning: Unable to determine two-sided printing mode, defaulting to "
-                    "front-only\nWarning: Unable to detemrine cutting mode, defaulting to none\n");
   }
 }
 
