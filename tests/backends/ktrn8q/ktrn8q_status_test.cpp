@@ -9,13 +9,6 @@
 namespace Quillfeather::ktrn8q {
 namespace {
 
-std::vector<uint8_t> configuration(uint8_t paperType, uint8_t powerControl) {
-  std::vector<uint8_t> bytes(16, 0xEE);  // unused bytes may hold anything
-  bytes[0] = paperType;
-  bytes[7] = powerControl;
-  return bytes;
-}
-
 template <typename Call>
 std::string failure(Call call) {
   try {
@@ -24,29 +17,6 @@ std::string failure(Call call) {
     return e.what();
   }
   return "no exception";
-}
-
-TEST(KTRN8QStatusTest, Configuration) {
-  for (uint8_t paper = 0; paper <= 4; ++paper) {
-    for (uint8_t power = 0; power <= 1; ++power) {
-      const Configuration parsed = parseConfiguration(configuration(paper, power));
-      EXPECT_EQ(parsed.paperType, paper);
-      EXPECT_EQ(parsed.powerControl, power);
-    }
-  }
-  const std::string paper =
-      "Parameter #paper type of the status response is outside the expected "
-      "range";
-  const std::string power =
-      "Parameter #power control of the status response is outside the "
-      "expected range";
-  for (const auto& [type, control, message] : {std::tuple{5, 0, paper},
-                                               {0xFF, 0, paper},
-                                               {5, 2, paper},
-                                               {4, 2, power},
-                                               {0, 0xFF, power}}) {
-    EXPECT_EQ(failure([&] { parseConfiguration(configuration(type, control)); }), message);
-  }
 }
 
 TEST(KTRN8QStatusTest, WrongLengths) {

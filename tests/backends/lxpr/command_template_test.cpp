@@ -70,27 +70,23 @@ TEST(CommandTemplate, FailuresStopBeforeOrAtTheField) {
   EXPECT_EQ(out.str(), "X=");
 }
 
-// Accepts a fixed number of bytes, then fails every write.
-class LimitedBuffer : public std::streambuf {
+// Takes seven bytes, then fails every write.
+class SevenBytes : public std::streambuf {
  public:
-  std::string data;
+  SevenBytes() { setp(bytes_, bytes_ + 7); }
+  std::string data() const { return std::string(pbase(), pptr()); }
 
- protected:
-  int_type overflow(int_type c) override {
-    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-    if (data.size() >= 7) return traits_type::eof();
-    data.push_back(traits_type::to_char_type(c));
-    return c;
-  }
+ private:
+  char bytes_[7];
 };
 
 TEST(CommandTemplate, FailingStreamStopsRendering) {
-  LimitedBuffer buffer;
+  SevenBytes buffer;
   std::ostream out(&buffer);
   EXPECT_FALSE(formatCommand(
       out, "Daaaa,bbbb,cccc",
       {arg<UIntegerArgument>(1040u), arg<UIntegerArgument>(1000u), arg<UIntegerArgument>(1020u)}));
-  EXPECT_EQ(buffer.data, "D1040,1");
+  EXPECT_EQ(buffer.data(), "D1040,1");
   std::ostream failed(nullptr);
   EXPECT_FALSE(formatCommand(failed, "C", {}));
 }

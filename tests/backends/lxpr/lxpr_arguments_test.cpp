@@ -16,14 +16,8 @@ std::shared_ptr<const Argument> arg(A&&... a) {
   return std::make_shared<const T>(std::forward<A>(a)...);
 }
 
-struct RenderCase {
-  const char* spec;
-  std::shared_ptr<const Argument> argument;
-  std::string expected;
-};
-
 TEST(LXPRArguments, FieldRenderingTable) {
-  const std::vector<RenderCase> cases = {
+  const std::tuple<const char*, std::shared_ptr<const Argument>, std::string> cases[] = {
       {"e$", arg<UIntegerArgument>(10u), "A"},
       {"e$", arg<UIntegerArgument>(31u), "1"},
       {"aaa$", arg<UIntegerArgument>(10u), "00A"},
@@ -69,48 +63,43 @@ TEST(LXPRArguments, FieldRenderingTable) {
       {"g/2", arg<BufferArgument>(std::vector<uint8_t>{9, 8, 7}), std::string("\x09\x08", 2)},
       {"g", arg<BufferArgument>(std::vector<uint8_t>{}), ""},
   };
-  for (const RenderCase& c : cases) {
+  for (const auto& [spec, argument, expected] : cases) {
     std::ostringstream out;
-    EXPECT_TRUE(c.argument->format(out, c.spec)) << "field " << c.spec;
-    EXPECT_EQ(out.str(), c.expected) << "field " << c.spec;
-  }
-}
-
-TEST(LXPRArguments, BinaryFieldWiderThanValueIsOutOfRange) {
-  std::ostringstream out;
-  EXPECT_THROW(IntegerArgument(1).format(out, "aaaaa*"), std::out_of_range);
-  EXPECT_THROW(USmallIntegerArgument(1).format(out, "aa*"), std::out_of_range);
-}
-
-TEST(LXPRArguments, IntegersRejectALengthLimit) {
-  for (const auto& argument :
-       {arg<IntegerArgument>(1), arg<UIntegerArgument>(1u), arg<USmallIntegerArgument>(uint8_t{1}),
-        arg<ULargeIntegerArgument>(1ull)}) {
-    std::ostringstream out;
-    EXPECT_THROW(argument->format(out, "a/3"), CommandException);
-    EXPECT_EQ(out.str(), "");
+    EXPECT_TRUE(argument->format(out, spec)) << "field " << spec;
+    EXPECT_EQ(out.str(), expected) << "field " << spec;
   }
 }
 
 TEST(LXPRArguments, MaximumFieldLength) {
-  const std::pair<const char*, size_t> cases[] = {{"d", 1},
-                                                  {"+bbb", 4},
-                                                  {"e$", 2},
-                                                  {"w/512", 512},
-                                                  {"g/0", 0},
-                                                  {"g/007", 7},
-                                                  {"g/99999999999999999999999", 0}};
-  for (const auto& [spec, expected] : cases) EXPECT_EQ(maximumFieldLength(spec), expected) << spec;
+  for (const auto& [spec, expected] :
+       std::vector<std::pair<const char*, size_t>>{{"d", 1},
+                                                   {"+bbb", 4},
+                                                   {"e$", 2},
+                                                   {"w/512", 512},
+                                                   {"g/0", 0},
+                                                   {"g/007", 7},
+                                                   {"g/99999999999999999999999", 0}}) {
+    EXPECT_EQ(maximumFieldLength(spec), expected) << spec;
+  }
 }
 
-TEST(LXPRArguments, FailedStreamReportsFalse) {
+TEST(LXPRArguments, Failures) {
   std::ostringstream out;
+  EXPECT_THROW(IntegerArgument(1).format(out, "aaaaa*"), std::out_of_range);
+  EXPECT_THROW(USmallIntegerArgument(1).format(out, "aa*"), std::out_of_range);
+  // Integers take no length limit.
+  for (const auto& argument :
+       {arg<IntegerArgument>(1), arg<UIntegerArgument>(1u), arg<USmallIntegerArgument>(uint8_t{1}),
+        arg<ULargeIntegerArgument>(1ull)}) {
+    EXPECT_THROW(argument->format(out, "a/3"), CommandException);
+  }
+  EXPECT_EQ(out.str(), "");
   out.setstate(std::ios::badbit);
-  EXPECT_FALSE(IntegerArgument(5).format(out, "aa"));
-  EXPECT_FALSE(StringArgument("x").format(out, "d"));
-  EXPECT_FALSE(BufferArgument(std::vector<uint8_t>{1}).format(out, "g/0"));
-  EXPECT_FALSE(CharacterArgument('3').format(out, "e"));
-  EXPECT_FALSE(NegativeZeroArgument().format(out, "+aa"));
+  for (const auto& argument :
+       {arg<IntegerArgument>(5), arg<StringArgument>("x"), arg<CharacterArgument>('3'),
+        arg<BufferArgument>(std::vector<uint8_t>{1}), arg<NegativeZeroArgument>()}) {
+    EXPECT_FALSE(argument->format(out, "aa"));
+  }
 }
 
 }  // namespace

@@ -180,21 +180,20 @@ TEST(LXPRFilter, LogsDefaultsItFallsBackTo) {
   job.runBlank();
   EXPECT_TRUE(job.logged("Debug: Unable to determine label gap, using 20"));
   EXPECT_TRUE(job.logged("Debug: Page 1 is blank"));
-  LXPRJob ranged(
+  job.settings.parseOptions(
       "LabelGap=3 LabelGap.Minimum=0 LabelGap.Maximum=10 FeedAdjustment=5 "
-      "FeedAdjustment.Minimum=-10 FeedAdjustment.Maximum=10 "
-      "ToneAdjustmentDirectThermal=None");
-  ranged.runBlank();
-  EXPECT_EQ(ranged.log.find("label gap"), std::string::npos);
-  EXPECT_EQ(ranged.log.find("range for FeedAdjustment"), std::string::npos);
-  EXPECT_EQ(ranged.log.find("ToneAdjustmentThermalTransfer"), std::string::npos);
-  const std::string prefix = "Debug: Model-specific range for ";
-  EXPECT_TRUE(ranged.logged(prefix + "CutStripAdjustment could not be determined - using default "
-                                     "(-50, 50)"));
-  EXPECT_TRUE(ranged.logged(prefix + "BackFeedAdjustment could not be determined - using default "
-                                     "(-9.9, 9.9)"));
-  EXPECT_TRUE(ranged.logged(prefix + "ToneAdjustmentDirectThermal could not be determined - using "
-                                     "default (-10, 10)"));
+      "FeedAdjustment.Minimum=-10 FeedAdjustment.Maximum=10 ToneAdjustmentDirectThermal=None");
+  job.runBlank();
+  for (const char* absent : {"label gap", "range for FeedAdjustment", "ThermalTransfer"}) {
+    EXPECT_EQ(job.log.find(absent), std::string::npos) << absent;
+  }
+  for (const char* range :
+       {"CutStripAdjustment could not be determined - using default (-50, 50)",
+        "BackFeedAdjustment could not be determined - using default (-9.9, 9.9)",
+        "ToneAdjustmentDirectThermal could not be determined - using default "
+        "(-10, 10)"}) {
+    EXPECT_TRUE(job.logged(std::string("Debug: Model-specific range for ") + range)) << range;
+  }
 }
 
 TEST(LXPRFilter, RFIDDataCannotBreakOutOfItsCommand) {
@@ -261,9 +260,9 @@ TEST(LXPRFilter, GraphicIsTheBlackBox) {
 }
 
 TEST(LXPRFilter, SkarnResolutionAndPlacement) {
-  const std::array<unsigned, 4> cases[] = {
-      {203, 203, 300, 1}, {599, 300, 300, 0}, {600, 300, 600, 0}, {1200, 600, 600, 0}};
-  for (const auto& [rx, ry, field, y] : cases) {
+  const std::array<unsigned, 3> cases[] = {
+      {203, 203, 300}, {599, 300, 300}, {600, 300, 600}, {1200, 600, 600}};
+  for (const auto& [rx, ry, field] : cases) {
     TestPage page = page203(16, 4);
     page.setPixel(3, 2);
     page.resolution = rx;
@@ -341,37 +340,26 @@ TEST(LXPRFilter, PagesAreIndependentLabels) {
   EXPECT_TRUE(job.logged("Debug: Page 3 is blank"));
 }
 
+// queryStatus reads descriptor 3, the CUPS back channel, and writes nothing to the printer.
 TEST(LXPRFilter, QueryStatusReadsTheBackChannel) {
   int fds[2];
   ASSERT_EQ(::pipe(fds), 0);
-  const int saved = ::dup(kBackChannelDescriptor);
-  ASSERT_EQ(::dup2(fds[0], kBackChannelDescriptor), kBackChannelDescriptor);
-  JobSettings settings;
-  settings.set("PrintMethod", "ThermalTransfer");
-  std::istringstream in;
-  std::ostringstream out;
-  LXPRFilter filter(in, out, settings);
-  int status = -1;
-  {
-    OrnTest::CaptureStderr log;
-    EXPECT_FALSE(filter.queryStatus(status));
-    EXPECT_EQ(log.text(), "Info: Printer did not report any abnormal status\n");
-  }
   ASSERT_EQ(::write(fds[1],
                     "\x01\x02"
                     "06?0123\x03\x04\x0A\x0D",
                     13),
             13);
-  EXPECT_TRUE(filter.queryStatus(status));
+  const int saved = ::dup(kBackChannelDescriptor);
+  ASSERT_EQ(::dup2(fds[0], kBackChannelDescriptor), kBackChannelDescriptor);
+  std::istringstream in;
+  std::ostringstream out;
+  int status = -1;
+  EXPECT_TRUE(LXPRFilter(in, out, LXPRJob().settings).queryStatus(status));
   EXPECT_EQ(status, 6);
   EXPECT_EQ(out.str(), "");
   for (int fd : fds) ::close(fd);
-  if (saved >= 0) {
-    ::dup2(saved, kBackChannelDescriptor);
-    ::close(saved);
-  } else {
-    ::close(kBackChannelDescriptor);
-  }
+  saved >= 0 ? ::dup2(saved, kBackChannelDescriptor) : ::close(kBackChannelDescriptor);
+  ::close(saved);
 }
 
 }  // namespace

@@ -18,8 +18,7 @@ class Channel {
   explicit Channel(const std::string& bytes = "", bool socket = false, bool close = false) {
     EXPECT_EQ(socket ? ::socketpair(AF_UNIX, SOCK_STREAM, 0, fds_) : ::pipe(fds_), 0);
     EXPECT_EQ(::write(fds_[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    if (close) ::close(fds_[1]);
-    if (close) fds_[1] = -1;
+    if (close) fds_[1] = (::close(fds_[1]), -1);
   }
   ~Channel() {
     for (int fd : fds_) ::close(fd);
@@ -27,7 +26,7 @@ class Channel {
   int reader() const { return fds_[0]; }
 
  private:
-  int fds_[2] = {-1, -1};
+  int fds_[2];
 };
 
 std::string response(const std::string& code, const std::string& count,
