@@ -24,16 +24,6 @@ std::string fromHex(std::string_view text) {
   return bytes;
 }
 
-std::string toHex(std::string_view bytes) {
-  std::string text;
-  for (unsigned char byte : bytes) {
-    if (!text.empty()) text.push_back(' ');
-    text.push_back("0123456789ABCDEF"[byte >> 4]);
-    text.push_back("0123456789ABCDEF"[byte & 15]);
-  }
-  return text;
-}
-
 // A 1-bit page at the printer's 203 dpi whose page size in points matches its dots.
 TestPage makePage(uint32_t width, uint32_t height,
                   const std::function<bool(uint32_t x, uint32_t y)>& black = {}) {
@@ -182,7 +172,7 @@ TEST(KTRN8QFilterTest, ByteForByte) {
     SCOPED_TRACE(options + ", " + std::to_string(pages.size()) + " pages, " +
                  std::to_string(pages.empty() ? 0 : pages[0].height) + " rows");
     const Job job = runJob(options, pages);
-    EXPECT_EQ(toHex(job.bytes), toHex(expected));
+    EXPECT_EQ(job.bytes, expected);
     for (const std::string& line : log) {
       EXPECT_TRUE(hasLine(job.log, line)) << line;
       EXPECT_EQ(job.log.find(line), job.log.rfind(line)) << line;
@@ -233,7 +223,7 @@ TEST(KTRN8QFilterTest, TicketsMatchPages) {
       }
       const Job job = runJob(options, pages);
       const int thermalMode = mode == Front ? 0 : mode == BackOnly ? 1 : 2;
-      EXPECT_EQ(toHex(job.bytes.substr(0, 10)), toHex(start(thermalMode) + fromHex("1B 50 28 00")));
+      EXPECT_EQ(job.bytes.substr(0, 10), start(thermalMode) + fromHex("1B 50 28 00"));
       EXPECT_EQ(job.bytes.find(kCut), std::string::npos);
       struct Side {
         std::string name;
