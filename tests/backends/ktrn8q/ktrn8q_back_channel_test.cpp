@@ -7,42 +7,83 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <sstream>
+#include <thread>
+#include <vector>
 
-#include "backends/ktrn8q/fake_printer.h"
-#include "backends/ktrn8q/hex.h"
 #include "backends/ktrn8q/ktrn8q_exceptions.h"
+#include "backends/ktrn8q/ktrn8q_filter.h"
 #include "support/capture_stderr.h"
 
 namespace Quillfeather::ktrn8q {
 namespace {
 
 using namespace std::chrono_literals;
-using test::FakePrinter;
-using test::fromHex;
-using test::PrinterStep;
+
+// The printer's end of a socket pair. Its thread sends the chunks, waiting `pause` before each,
+// then ends its output if asked; signals are blocked there so that they reach the thread under
+// test.
+class FakePrinter {
+ public:
+  explicit FakePrinter(std::vector<std::string> chunks = {}, std::chrono::milliseconds pause = {},
+                       bool endOutput = false) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds_) != 0) throw std::runtime_error("socketpair");
+    thread_ = std::thread([this, chunks = std::move(chunks), pause, endOutput] {
+      sigset_t all;
+      sigfillset(&all);
+      pthread_sigmask(SIG_BLOCK, &all, nullptr);
+      for (const std::string& chunk : chunks) {
+        std::this_thread::sleep_for(pause);
+        ::send(fds_[1], chunk.data(), chunk.size(), MSG_NOSIGNAL);
+      }
+      if (endOutput) ::shutdown(fds_[1], SHUT_WR);
+    });
+  }
+  ~FakePrinter() {
+    hangUp();
+    ::close(fds_[0]);
+  }
+  int descriptor() const { return fds_[0]; }
+  // The bytes the printer has received so far.
+  std::string received() {
+    char buffer[64];
+    const ssize_t n = ::recv(fds_[1], buffer, sizeof buffer, MSG_DONTWAIT);
+    return std::string(buffer, static_cast<size_t>(std::max<ssize_t>(n, 0)));
+  }
+  // Closes the printer's end once its chunks are sent.
+  void hangUp() {
+    if (thread_.joinable()) thread_.join();
+    if (fds_[1] >= 0) ::close(fds_[1]);
+    fds_[1] = -1;
+  }
+
+ private:
+  int fds_[2] = {-1, -1};
+  std::thread thread_;
+};
 
 constexpr auto kShortTimeout = 300ms;
 
-std::string configurationAnswer(uint8_t paperType = 2, uint8_t powerControl = 1) {
+std::string configuration(uint8_t paperType = 2, uint8_t powerControl = 1) {
   std::string bytes(16, '\x5A');
   bytes[0] = static_cast<char>(paperType);
   bytes[7] = static_cast<char>(powerControl);
   return bytes;
 }
 
-std::string statusAnswer(uint8_t group, uint8_t byte3, uint8_t byte4, uint8_t byte5) {
-  return std::string{'\x77',
-                     '\x77',
-                     static_cast<char>(group),
-                     static_cast<char>(byte3),
-                     static_cast<char>(byte4),
-                     static_cast<char>(byte5)};
+// The status answer with bytes 2 to 5 as given.
+std::string status(uint32_t bytes) {
+  return {'\x77',
+          '\x77',
+          static_cast<char>(bytes >> 24),
+          static_cast<char>(bytes >> 16),
+          static_cast<char>(bytes >> 8),
+          static_cast<char>(bytes)};
 }
 
-std::vector<std::string> split(const std::string& bytes, std::size_t piece) {
+std::vector<std::string> split(const std::string& bytes, size_t piece) {
   std::vector<std::string> chunks;
-  for (std::size_t i = 0; i < bytes.size(); i += piece) chunks.push_back(bytes.substr(i, piece));
+  for (size_t i = 0; i < bytes.size(); i += piece) chunks.push_back(bytes.substr(i, piece));
   return chunks;
 }
 
@@ -58,127 +99,71 @@ Query query(int descriptor, std::chrono::milliseconds timeout = kShortTimeout) {
   int status = -12345;
   const auto start = std::chrono::steady_clock::now();
   const bool ok = queryPrinterStatus(descriptor, timeout, status);
-  const auto elapsed = std::chrono::steady_clock::now() - start;
-  return {ok, status, log.text(), elapsed};
+  return {ok, status, log.text(), std::chrono::steady_clock::now() - start};
 }
 
-const std::string kFailurePrefix = "Info: The printer status could not be retrieved: ";
+const std::string kFailed = "Info: The printer status could not be retrieved: ";
+const std::string kUnexpected = kFailed + "Unexpected response from printer\n";
+const std::string kSendError =
+    kFailed + "An error occurred while sending the command to the printer\n";
+const std::string kBothRequests = std::string("\x1D\x30\x05\x14\x01");
 
-TEST(KTRN8QBackChannelTest, GoodAnswersInOnePiece) {
-  FakePrinter printer({{3, {configurationAnswer()}}, {2, {statusAnswer(0x02, 0, 0, 0x08)}}}, true);
-  const Query result = query(printer.descriptor());
-  EXPECT_TRUE(result.ok);
-  EXPECT_EQ(result.status, 102);
-  EXPECT_EQ(result.log, "");
-  EXPECT_EQ(printer.received(), fromHex("1D 30 05 14 01"));
-}
-
-TEST(KTRN8QBackChannelTest, GoodAnswersSplitIntoSingleBytes) {
-  FakePrinter printer({{3, split(configurationAnswer(4, 0), 1), 5ms},
-                       {2, split(statusAnswer(0x01, 0, 0x04, 0), 1), 5ms}},
-                      false);
-  const Query result = query(printer.descriptor(), 5000ms);
-  EXPECT_TRUE(result.ok);
-  EXPECT_EQ(result.status, 14);
-  EXPECT_EQ(printer.received(), fromHex("1D 30 05 14 01"));
-}
-
-TEST(KTRN8QBackChannelTest, AllWell) {
-  FakePrinter printer({{3, {configurationAnswer(0, 0)}}, {2, {statusAnswer(0, 0xFF, 0xFF, 0xFF)}}},
-                      false);
-  const Query result = query(printer.descriptor());
-  EXPECT_TRUE(result.ok);
-  EXPECT_EQ(result.status, 0);
-}
-
-TEST(KTRN8QBackChannelTest, OutOfRangeConfiguration) {
-  {
-    FakePrinter printer({{3, {configurationAnswer(5, 0)}}}, false);
-    const Query result = query(printer.descriptor());
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.status, -12345);
-    EXPECT_EQ(result.log, kFailurePrefix +
-                              "Parameter #paper type of the status response is outside the "
-                              "expected range\n");
-    // The status request is not sent after a bad configuration.
-    EXPECT_EQ(printer.received(), fromHex("1D 30 05"));
-  }
-  {
-    FakePrinter printer({{3, {configurationAnswer(1, 2)}}}, false);
-    const Query result = query(printer.descriptor());
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.log, kFailurePrefix +
-                              "Parameter #power control of the status response is outside the "
-                              "expected range\n");
+TEST(KTRN8QBackChannelTest, Exchanges) {
+  const std::string range = " of the status response is outside the expected range\n";
+  // The chunks, the pause before each, whether the printer ends its output, the status (-12345:
+  // the query fails) and the log.
+  const std::tuple<std::vector<std::string>, std::chrono::milliseconds, bool, int, std::string>
+      cases[] = {
+          {{configuration() + status(0x02000008)}, 0ms, true, 102, ""},
+          {split(configuration(4, 0) + status(0x01000400), 1), 5ms, false, 14, ""},
+          {{configuration(0, 0), status(0x00FFFFFF)}, 0ms, false, 0, ""},
+          // Bytes beyond the configuration answer are the start of the status answer.
+          {{configuration() + status(0x02000001)}, 0ms, false, 104, ""},
+          {{configuration(5, 0)}, 0ms, false, -12345, kFailed + "Parameter #paper type" + range},
+          {{configuration(1, 2)}, 0ms, false, -12345, kFailed + "Parameter #power control" + range},
+          {{configuration(0xFF, 0)}, 0ms, false, -12345, kFailed + "Parameter #paper type" + range},
+          {{configuration(4, 0xFF)},
+           0ms,
+           false,
+           -12345,
+           kFailed + "Parameter #power control" + range},
+          {{configuration().substr(0, 10)}, 0ms, true, -12345, kUnexpected},
+          {{configuration(), status(0).substr(0, 5)}, 0ms, false, -12345, kUnexpected},
+          {{}, 0ms, false, -12345, kUnexpected},
+      };
+  for (const auto& [chunks, pause, endOutput, code, log] : cases) {
+    SCOPED_TRACE(log + std::to_string(code));
+    FakePrinter printer(chunks, pause, endOutput);
+    const Query result = query(printer.descriptor(), pause > 0ms ? 5000ms : kShortTimeout);
+    EXPECT_EQ(result.ok, code != -12345);
+    EXPECT_EQ(result.status, code);
+    EXPECT_EQ(result.log, log);
+    if (log == kUnexpected && !endOutput) {
+      EXPECT_GE(result.elapsed, kShortTimeout);
+      EXPECT_LT(result.elapsed, kShortTimeout + 2s);
+    }
+    // The status request follows only a good configuration answer.
+    if (code != -12345 || log != kUnexpected) {
+      EXPECT_EQ(printer.received(), kBothRequests.substr(0, code == -12345 ? 3 : 5));
+    }
   }
 }
 
-TEST(KTRN8QBackChannelTest, ShortAnswerThenClosed) {
-  FakePrinter printer({{3, {configurationAnswer().substr(0, 10)}}}, true);
-  const Query result = query(printer.descriptor());
-  EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.log, kFailurePrefix + "Unexpected response from printer\n");
-}
-
-TEST(KTRN8QBackChannelTest, ShortStatusAnswerThenSilence) {
-  FakePrinter printer({{3, {configurationAnswer()}}, {2, {statusAnswer(0, 0, 0, 0).substr(0, 5)}}},
-                      false);
-  const Query result = query(printer.descriptor());
-  EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.log, kFailurePrefix + "Unexpected response from printer\n");
-  EXPECT_GE(result.elapsed, kShortTimeout);
-  EXPECT_LT(result.elapsed, kShortTimeout + 2s);
-}
-
-TEST(KTRN8QBackChannelTest, NoAnswerWithinTimeLimit) {
-  FakePrinter printer({}, false);
-  const Query result = query(printer.descriptor());
-  EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.log, kFailurePrefix + "Unexpected response from printer\n");
-  EXPECT_GE(result.elapsed, kShortTimeout);
-  EXPECT_LT(result.elapsed, kShortTimeout + 2s);
-  EXPECT_EQ(printer.received(), fromHex("1D 30 05"));
-}
-
-// An answer longer than asked for: the extra bytes are left for the next
-// read, so here they become the start of the status answer.
-TEST(KTRN8QBackChannelTest, LongConfigurationAnswerShiftsTheStatus) {
-  FakePrinter printer({{3, {configurationAnswer() + statusAnswer(0x02, 0, 0, 0x01)}}, {2, {}}},
-                      false);
-  const Query result = query(printer.descriptor());
-  EXPECT_TRUE(result.ok);
-  EXPECT_EQ(result.status, 104);
-}
-
-TEST(KTRN8QBackChannelTest, PrinterGoneBeforeTheRequest) {
-  FakePrinter printer({}, false);
-  printer.hangUp();
+TEST(KTRN8QBackChannelTest, BrokenDescriptors) {
   // Writing to a closed socket must fail cleanly, not end the process by SIGPIPE.
-  const Query result = query(printer.descriptor());
-  EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.log,
-            kFailurePrefix + "An error occurred while sending the command to the printer\n");
-}
-
-TEST(KTRN8QBackChannelTest, ClosedDescriptor) {
+  FakePrinter printer;
+  printer.hangUp();
+  EXPECT_EQ(query(printer.descriptor()).log, kSendError);
   int pair[2];
   ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
   ::close(pair[0]);
   ::close(pair[1]);
-  const Query result = query(pair[0]);
-  EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.log,
-            kFailurePrefix + "An error occurred while sending the command to the printer\n");
-}
-
-TEST(KTRN8QBackChannelTest, ReadErrorIsReported) {
-  // A descriptor open for writing only: the request goes out, the read fails.
+  EXPECT_EQ(query(pair[0]).log, kSendError);
+  // Open for writing only: the request goes out, the read fails.
   const int fd = ::open("/dev/null", O_WRONLY);
   ASSERT_GE(fd, 0);
-  const Query result = query(fd);
-  EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.log,
-            kFailurePrefix + "An error occurred while receiving the response from the printer\n");
+  EXPECT_EQ(query(fd).log,
+            kFailed + "An error occurred while receiving the response from the printer\n");
   ::close(fd);
 }
 
@@ -192,12 +177,8 @@ TEST(KTRN8QBackChannelTest, InterruptedWaitsAreResumed) {
   ASSERT_EQ(::sigaction(SIGALRM, &action, &previous), 0);
   itimerval timer{{0, 2000}, {0, 2000}};
   ASSERT_EQ(::setitimer(ITIMER_REAL, &timer, nullptr), 0);
-
-  FakePrinter printer({{3, split(configurationAnswer(), 4), 20ms},
-                       {2, split(statusAnswer(0x01, 0x10, 0, 0), 3), 20ms}},
-                      false);
+  FakePrinter printer(split(configuration() + status(0x01100000), 4), 20ms);
   const Query result = query(printer.descriptor(), 5000ms);
-
   itimerval off{};
   ::setitimer(ITIMER_REAL, &off, nullptr);
   ::sigaction(SIGALRM, &previous, nullptr);
@@ -205,7 +186,6 @@ TEST(KTRN8QBackChannelTest, InterruptedWaitsAreResumed) {
   EXPECT_EQ(result.status, 4);
 }
 
-// A channel that reports a short write.
 class ShortWriteChannel : public BackChannel {
  public:
   Result writeSome(std::span<const uint8_t> bytes) override {
@@ -221,6 +201,73 @@ TEST(KTRN8QBackChannelTest, ShortWrite) {
     FAIL() << "no exception";
   } catch (const KTRN8QPrinterException& e) {
     EXPECT_STREQ(e.what(), "Unable to send complete command to printer");
+  }
+}
+
+// queryStatus talks to descriptor 3, the CUPS back channel.
+TEST(KTRN8QFilterTest, QueryStatusUsesTheBackChannel) {
+  FakePrinter printer({std::string(16, '\0') + std::string{0, 0, 0x01, 0, 0x40, 0}});
+  const int saved = ::fcntl(3, F_DUPFD_CLOEXEC, 10);  // -1 when descriptor 3 is not open
+  ASSERT_EQ(::dup2(printer.descriptor(), 3), 3);
+  int status = -1;
+  std::istringstream input;
+  std::ostringstream output;
+  const bool ok = KTRN8QFilter(input, output, JobSettings()).queryStatus(status);
+  if (saved >= 0) {
+    ::dup2(saved, 3);
+    ::close(saved);
+  } else {
+    ::close(3);
+  }
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(status, 10);
+  EXPECT_EQ(printer.received(), kBothRequests);
+}
+
+template <typename Call>
+std::string failure(Call call) {
+  try {
+    call();
+  } catch (const InvalidKTRN8QPrinterResponse& e) {
+    return e.what();
+  }
+  return "no exception";
+}
+
+TEST(KTRN8QStatusTest, WrongLengths) {
+  for (size_t size : {0u, 1u, 15u, 17u, 32u}) {
+    EXPECT_EQ(failure([&] { parseConfiguration(std::vector<uint8_t>(size)); }),
+              "The configuration response must be 16 bytes in length");
+  }
+  for (size_t size : {0u, 5u, 7u, 16u}) {
+    EXPECT_EQ(failure([&] { parseStatus(std::vector<uint8_t>(size)); }),
+              "The status response must be 6 bytes in length");
+  }
+  // Both belong to the printer-exception family queryStatus catches.
+  EXPECT_THROW(parseStatus(std::vector<uint8_t>(5)), KTRN8QPrinterException);
+  const std::vector<uint8_t> bytes{1, 2, 3, 4, 5, 6};
+  const StatusRecord record = parseStatus(bytes);
+  EXPECT_TRUE(std::equal(record.begin(), record.end(), bytes.begin()));
+}
+
+uint8_t byteOf(uint32_t bytes, int shift) { return static_cast<uint8_t>(bytes >> shift); }
+
+TEST(KTRN8QStatusTest, StatusCodes) {
+  // Pairs of record bytes 2 to 5 and the code: no group flag means all is well, whatever else is
+  // set; a first-group reason counts over the second group; byte 4 bits 1 and 0 and byte 5 are
+  // no first-group reason.
+  std::vector<uint32_t> cases = {0x00000000, 0,   0xFCFFFFFF, 0,   0x0181FF00, 1,   0x01038000, 7,
+                                 0x01000C00, 13,  0x01000000, 99,  0x010003FF, 99,  0x03000040, 99,
+                                 0x03020040, 7,   0x02000040, 100, 0x02000010, 101, 0x02000008, 102,
+                                 0x02000002, 103, 0x02000001, 104, 0x0200005B, 100, 0x0200000B, 102,
+                                 0x02000000, 199, 0x02FFFFA4, 199};
+  // The first group's reasons, in priority order.
+  for (uint32_t bit = 0; bit < 14; ++bit)
+    cases.insert(cases.end(), {0x01000000u | 0x800000u >> bit, bit + 1});
+  for (size_t i = 0; i < cases.size(); i += 2) {
+    const uint32_t b = cases[i];
+    const StatusRecord record{0xFF, 0xFF, byteOf(b, 24), byteOf(b, 16), byteOf(b, 8), byteOf(b, 0)};
+    EXPECT_EQ(statusCode(record), static_cast<int>(cases[i + 1])) << std::hex << b;
   }
 }
 

@@ -2,12 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <random>
 #include <regex>
 #include <sstream>
+#include <stdexcept>
 #include <streambuf>
 #include <string>
 #include <vector>
+
+#include "backends/lxpr/command_writer.h"
+#include "backends/lxpr/lxpr_arguments.h"
 
 namespace Quillfeather::LXPRCommands {
 namespace {
@@ -15,12 +20,6 @@ namespace {
 template <typename T, typename... A>
 std::shared_ptr<const Argument> arg(A&&... a) {
   return std::make_shared<const T>(std::forward<A>(a)...);
-}
-
-std::string render(std::string_view text, const ArgumentList& arguments) {
-  std::ostringstream out;
-  EXPECT_TRUE(formatCommand(out, text, arguments));
-  return out.str();
 }
 
 // Field finder written with the regular expression the scanner replaces.
@@ -35,26 +34,6 @@ std::vector<TemplateField> regexFields(const std::string& text) {
   return fields;
 }
 
-std::vector<std::string> specsOf(std::string_view text) {
-  std::vector<std::string> specs;
-  for (const TemplateField& f : findTemplateFields(text)) {
-    specs.emplace_back(text.substr(f.begin, f.end - f.begin));
-  }
-  return specs;
-}
-
-TEST(CommandTemplate, IssueTemplateHasEightFields) {
-  EXPECT_EQ(specsOf("XS;I,aaaa,bbbcde$fgh"),
-            (std::vector<std::string>{"aaaa", "bbb", "c", "d", "e$", "f", "g", "h"}));
-  EXPECT_EQ(specsOf("XBaa;bbbb,cccc,d,Tff,Gk,Vs,Btt=w/512"),
-            (std::vector<std::string>{"aa", "bbbb", "cccc", "d", "ff", "k", "s", "tt", "w/512"}));
-  EXPECT_EQ(specsOf("SG;aaaa,bbbb,cccc,dddd,e,g/0"),
-            (std::vector<std::string>{"aaaa", "bbbb", "cccc", "dddd", "e", "g/0"}));
-  EXPECT_EQ(specsOf("AY;+aa,0"), (std::vector<std::string>{"+aa"}));
-  EXPECT_EQ(specsOf("C"), std::vector<std::string>{});
-  EXPECT_EQ(specsOf("++a+/b/c/1*$"), (std::vector<std::string>{"+a", "b", "c/1"}));
-}
-
 TEST(CommandTemplate, ScannerFindsTheSameFieldsAsTheRegularExpression) {
   const std::string alphabet = "abcz+*$/019AZ,;= ";
   std::mt19937 random(12345);
@@ -63,86 +42,161 @@ TEST(CommandTemplate, ScannerFindsTheSameFieldsAsTheRegularExpression) {
     for (char& c : text) c = alphabet[random() % alphabet.size()];
     ASSERT_EQ(findTemplateFields(text), regexFields(text)) << "template: " << text;
   }
-  for (const char* text : {"Daaaa,bbbb,cccc", "+bbb,", "+ddd,", "+ff", "AY;+aa,1", "C",
-                           "SG;aaaa,bbbb,cccc,dddd,e,g/0", "XBaa;bbbb,cccc,d,Tff,Gk,Vs,Btt=w/512",
-                           "XS;I,aaaa,bbbcde$fgh", "a/", "a/x", "+", "+A", "aa*bb$cc/77d/"}) {
+  for (const char* text :
+       {"Daaaa,bbbb,cccc", "+bbb,", "+ddd,", "+ff", "AY;+aa,1", "C", "SG;aaaa,bbbb,cccc,dddd,e,g/0",
+        "XBaa;bbbb,cccc,d,Tff,Gk,Vs,Btt=w/512", "XS;I,aaaa,bbbcde$fgh", "a/", "a/x", "+", "+A",
+        "aa*bb$cc/77d/", "++a+/b/c/1*$"}) {
     EXPECT_EQ(findTemplateFields(text), regexFields(text)) << "template: " << text;
   }
+  ASSERT_EQ(findTemplateFields("XS;I,aaaa,bbbcde$fgh").size(), 8u);
 }
 
-TEST(CommandTemplate, IssueCommandRenders) {
-  EXPECT_EQ(render("XS;I,aaaa,bbbcde$fgh",
-                   {arg<UIntegerArgument>(1u), arg<IntegerArgument>(0), arg<UIntegerArgument>(1u),
-                    arg<StringArgument>("C"), arg<UIntegerArgument>(3u), arg<UIntegerArgument>(0u),
-                    arg<IntegerArgument>(0), arg<IntegerArgument>(0)}),
-            "XS;I,0001,0001C3000");
-}
-
-TEST(CommandTemplate, LongTextsAndBuffers) {
-  const std::string text(600, 'x');
-  EXPECT_EQ(render("=w/512", {arg<StringArgument>(text)}), "=" + std::string(512, 'x'));
-  std::vector<uint8_t> buffer(70000);
-  for (size_t i = 0; i < buffer.size(); ++i) buffer[i] = static_cast<uint8_t>(i * 7);
-  const std::string out = render("g/0", {arg<BufferArgument>(buffer)});
-  EXPECT_EQ(out, std::string(buffer.begin(), buffer.end()));
-}
-
-TEST(CommandTemplate, NoFieldsCopiesTheTemplate) {
-  EXPECT_EQ(render("C", {}), "C");
-  EXPECT_EQ(render("AB;12=+-", {}), "AB;12=+-");
-}
-
-TEST(CommandTemplate, WrongArgumentCountThrowsBeforeWriting) {
-  std::ostringstream out;
+template <typename Call>
+std::string failure(Call call) {
   try {
-    formatCommand(out, "C", {arg<IntegerArgument>(1)});
-    FAIL() << "no exception";
+    call();
   } catch (const CommandException& e) {
-    EXPECT_STREQ(e.what(), "Wrong number of arguments for command: C");
+    return e.what();
   }
-  EXPECT_EQ(out.str(), "");
-  EXPECT_THROW(formatCommand(out, "Daaaa,bbbb", {arg<IntegerArgument>(1)}), CommandException);
-  EXPECT_EQ(out.str(), "");
+  return "no exception";
 }
 
-TEST(CommandTemplate, IntegerInLengthLimitedFieldIsUnsupported) {
+TEST(CommandTemplate, FailuresStopBeforeOrAtTheField) {
   std::ostringstream out;
-  try {
-    formatCommand(out, "X=a/3", {arg<IntegerArgument>(1)});
-    FAIL() << "no exception";
-  } catch (const CommandException& e) {
-    EXPECT_STREQ(e.what(), "Unsupported format");
-  }
+  EXPECT_EQ(failure([&] { formatCommand(out, "C", {arg<IntegerArgument>(1)}); }),
+            "Wrong number of arguments for command: C");
+  EXPECT_EQ(failure([&] { formatCommand(out, "Daaaa,bbbb", {arg<IntegerArgument>(1)}); }),
+            "Wrong number of arguments for command: Daaaa,bbbb");
+  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(failure([&] { formatCommand(out, "X=a/3", {arg<IntegerArgument>(1)}); }),
+            "Unsupported format");
   EXPECT_EQ(out.str(), "X=");
 }
 
-// Accepts a fixed number of bytes, then fails every write.
-class LimitedBuffer : public std::streambuf {
+// Takes seven bytes, then fails every write.
+class SevenBytes : public std::streambuf {
  public:
-  explicit LimitedBuffer(size_t capacity) : capacity_(capacity) {}
-  std::string data;
-
- protected:
-  int_type overflow(int_type c) override {
-    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-    if (data.size() >= capacity_) return traits_type::eof();
-    data.push_back(traits_type::to_char_type(c));
-    return c;
-  }
+  SevenBytes() { setp(bytes_, bytes_ + 7); }
+  std::string data() const { return std::string(pbase(), pptr()); }
 
  private:
-  size_t capacity_;
+  char bytes_[7];
 };
 
 TEST(CommandTemplate, FailingStreamStopsRendering) {
-  LimitedBuffer buffer(7);
+  SevenBytes buffer;
   std::ostream out(&buffer);
   EXPECT_FALSE(formatCommand(
       out, "Daaaa,bbbb,cccc",
       {arg<UIntegerArgument>(1040u), arg<UIntegerArgument>(1000u), arg<UIntegerArgument>(1020u)}));
-  EXPECT_EQ(buffer.data, "D1040,1");
+  EXPECT_EQ(buffer.data(), "D1040,1");
   std::ostream failed(nullptr);
   EXPECT_FALSE(formatCommand(failed, "C", {}));
+}
+
+TEST(CommandWriter, FramingAppliesFromTheNextCommand) {
+  std::ostringstream out;
+  CommandWriter writer(out);
+  writer.begin();
+  writer.useUnreadableFraming();
+  formatCommand(out, "C", {});
+  writer.end();
+  writer.useReadableFraming();
+  writer.begin();
+  formatCommand(out, "C", {});
+  writer.end();
+  writer.setFraming("<", ">", false);
+  writer.begin("AX;");
+  formatCommand(out, "+bbb,", {arg<IntegerArgument>(50)});
+  formatCommand(out, "+ff", {arg<NegativeZeroArgument>()});
+  writer.end();
+  EXPECT_EQ(out.str(), std::string("{C\n\0{C|}\n<AX;+050,-00>", 22));
+}
+
+TEST(LXPRArguments, FieldRenderingTable) {
+  const std::tuple<const char*, std::shared_ptr<const Argument>, std::string> cases[] = {
+      {"e$", arg<UIntegerArgument>(10u), "A"},
+      {"e$", arg<UIntegerArgument>(31u), "1"},
+      {"aaa$", arg<UIntegerArgument>(10u), "00A"},
+      {"aaaaaaaa$", arg<IntegerArgument>(-5), "FFFFFFFB"},
+      {"aaaa$", arg<IntegerArgument>(-5), "FFFF"},
+      {"aaaaaaaaaaaaaaaa$", arg<ULargeIntegerArgument>(0x123456789ABCDEF0ull), "123456789ABCDEF0"},
+      {"aa$", arg<USmallIntegerArgument>(uint8_t{255}), "FF"},
+      {"+bbb", arg<IntegerArgument>(0), "+000"},
+      {"+bbb", arg<IntegerArgument>(50), "+050"},
+      {"+bbb", arg<IntegerArgument>(-7), "-007"},
+      {"+bbb", arg<NegativeZeroArgument>(), "-000"},
+      {"+bbb", arg<IntegerArgument>(-12345), "-123"},
+      {"+aa", arg<NegativeZeroArgument>(), "-00"},
+      {"+ff", arg<NegativeZeroArgument>(), "-00"},
+      {"a", arg<NegativeZeroArgument>(), "-"},
+      {"aa", arg<NegativeZeroArgument>(), "-0"},
+      {"aa$", arg<NegativeZeroArgument>(), "-0"},
+      {"aaa*", arg<NegativeZeroArgument>(), "-00"},
+      {"bbb", arg<UIntegerArgument>(1000u), "100"},
+      {"aaaa", arg<UIntegerArgument>(7u), "0007"},
+      {"aaaa", arg<UIntegerArgument>(12345u), "1234"},
+      {"aaaa", arg<IntegerArgument>(-5), "00-5"},
+      {"aaaa", arg<IntegerArgument>(std::numeric_limits<int32_t>::min()), "-214"},
+      {"aaaaaaaaaaa", arg<IntegerArgument>(std::numeric_limits<int32_t>::min()), "-2147483648"},
+      {"a", arg<UIntegerArgument>(0u), "0"},
+      {"aaaaaaaaaaaaaaaaaaaa", arg<ULargeIntegerArgument>(~0ull), "18446744073709551615"},
+      {"aaa", arg<USmallIntegerArgument>(uint8_t{7}), "007"},
+      {"aa*", arg<IntegerArgument>(0x01020304), std::string("\x03\x04", 2)},
+      {"a*", arg<IntegerArgument>(0x01020304), std::string("\x04", 1)},
+      {"aaaa*", arg<IntegerArgument>(-2), std::string("\xFF\xFF\xFF\xFE", 4)},
+      {"a*", arg<USmallIntegerArgument>(uint8_t{0}), std::string("\0", 1)},
+      {"aaaaaaaa*", arg<ULargeIntegerArgument>(0x0102030405060708ull),
+       std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8)},
+      {"d", arg<StringArgument>("CD"), "C"},
+      {"ddd", arg<StringArgument>("C"), "C"},
+      {"d", arg<StringArgument>(""), ""},
+      {"w/3", arg<StringArgument>("ABCDE"), "ABC"},
+      {"w/0", arg<StringArgument>("ABCDE"), "ABCDE"},
+      {"e", arg<CharacterArgument>('3'), "3"},
+      {"eeee$", arg<CharacterArgument>('1'), "1"},
+      {"g/0", arg<BufferArgument>(std::vector<uint8_t>{0, 1, 0, 0xFF}),
+       std::string("\0\1\0\xFF", 4)},
+      {"g/2", arg<BufferArgument>(std::vector<uint8_t>{9, 8, 7}), std::string("\x09\x08", 2)},
+      {"g", arg<BufferArgument>(std::vector<uint8_t>{}), ""},
+  };
+  for (const auto& [spec, argument, expected] : cases) {
+    std::ostringstream out;
+    EXPECT_TRUE(argument->format(out, spec)) << "field " << spec;
+    EXPECT_EQ(out.str(), expected) << "field " << spec;
+  }
+}
+
+TEST(LXPRArguments, MaximumFieldLength) {
+  for (const auto& [spec, expected] :
+       std::vector<std::pair<const char*, size_t>>{{"d", 1},
+                                                   {"+bbb", 4},
+                                                   {"e$", 2},
+                                                   {"w/512", 512},
+                                                   {"g/0", 0},
+                                                   {"g/007", 7},
+                                                   {"g/99999999999999999999999", 0}}) {
+    EXPECT_EQ(maximumFieldLength(spec), expected) << spec;
+  }
+}
+
+TEST(LXPRArguments, Failures) {
+  std::ostringstream out;
+  EXPECT_THROW(IntegerArgument(1).format(out, "aaaaa*"), std::out_of_range);
+  EXPECT_THROW(USmallIntegerArgument(1).format(out, "aa*"), std::out_of_range);
+  // Integers take no length limit.
+  for (const auto& argument :
+       {arg<IntegerArgument>(1), arg<UIntegerArgument>(1u), arg<USmallIntegerArgument>(uint8_t{1}),
+        arg<ULargeIntegerArgument>(1ull)}) {
+    EXPECT_THROW(argument->format(out, "a/3"), CommandException);
+  }
+  EXPECT_EQ(out.str(), "");
+  out.setstate(std::ios::badbit);
+  for (const auto& argument :
+       {arg<IntegerArgument>(5), arg<StringArgument>("x"), arg<CharacterArgument>('3'),
+        arg<BufferArgument>(std::vector<uint8_t>{1}), arg<NegativeZeroArgument>()}) {
+    EXPECT_FALSE(argument->format(out, "aa"));
+  }
 }
 
 }  // namespace

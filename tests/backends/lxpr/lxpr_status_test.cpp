@@ -12,156 +12,93 @@
 namespace Quillfeather {
 namespace {
 
-using OrnTest::CaptureStderr;
-
-// Both ends of a pipe or socket pair, closed on destruction.
+// A pipe (or socket pair) holding the bytes; the writing end is closed when asked.
 class Channel {
  public:
-  explicit Channel(bool socket = false) {
-    int fds[2];
-    if (socket) {
-      EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-    } else {
-      EXPECT_EQ(::pipe(fds), 0);
-    }
-    read_ = fds[0];
-    write_ = fds[1];
+  explicit Channel(const std::string& bytes = "", bool socket = false, bool close = false) {
+    EXPECT_EQ(socket ? ::socketpair(AF_UNIX, SOCK_STREAM, 0, fds_) : ::pipe(fds_), 0);
+    EXPECT_EQ(::write(fds_[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    if (close) fds_[1] = (::close(fds_[1]), -1);
   }
   ~Channel() {
-    ::close(read_);
-    closeWriter();
+    for (int fd : fds_) ::close(fd);
   }
-  Channel(const Channel&) = delete;
-  Channel& operator=(const Channel&) = delete;
-
-  void send(const std::string& bytes) {
-    ASSERT_EQ(::write(write_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  }
-  void closeWriter() {
-    if (write_ >= 0) ::close(write_);
-    write_ = -1;
-  }
-  int reader() const { return read_; }
+  int reader() const { return fds_[0]; }
 
  private:
-  int read_ = -1;
-  int write_ = -1;
+  int fds_[2];
 };
+
+const std::string kStart("\x01\x02", 2);
 
 std::string response(const std::string& code, const std::string& count,
                      const std::string& end = "\x03\x04\x0A\x0D") {
-  return std::string("\x01\x02", 2) + code + "?" + count + end;
+  return kStart + code + "?" + count + end;
 }
 
-TEST(LXPRStatus, CompleteResponseOverPipe) {
-  Channel channel;
-  channel.send(response("06", "0123"));
-  const LXPRPrinterStatus status = readStatus(channel.reader());
-  EXPECT_EQ(status.status, 6);
-  EXPECT_EQ(status.remaining, 123);
+// What readStatus makes of the bytes: "status/remaining" or the error message.
+std::string read(const Channel& channel) {
+  try {
+    const LXPRPrinterStatus status = readStatus(channel.reader());
+    return std::to_string(status.status) + "/" + std::to_string(status.remaining);
+  } catch (const EmptyLXPRPrinterStatusException& e) {
+    return std::string("empty: ") + e.what();
+  } catch (const InvalidLXPRPrinterStatusException& e) {
+    return std::string("invalid: ") + e.what();
+  } catch (const LXPRPrinterStatusException& e) {
+    return e.what();
+  }
 }
 
-TEST(LXPRStatus, CompleteResponseOverSocketPair) {
-  Channel channel(true);
-  channel.send(response("42", "9999"));
-  const LXPRPrinterStatus status = readStatus(channel.reader());
-  EXPECT_EQ(status.status, 42);
-  EXPECT_EQ(status.remaining, 9999);
+// Each response read, and what queryLXPRStatus logs for it.
+TEST(LXPRStatus, Responses) {
+  const std::string invalid = "invalid: The response from the printer was invalid";
+  const std::string shortRead = "Unable to read the requested number of bytes from the printer";
+  const std::pair<std::string, std::string> cases[] = {
+      {response("06", "0123"), "6/123"},
+      {"", "empty: There was no printer status to read"},
+      {response("06", "0123", "\x03\x04\x0D\x0A"), invalid},
+      {"\x02\x01" + response("06", "0123").substr(2), invalid},
+      {response("xx", "0123"), invalid},
+      {response("06", "  - "), invalid},
+      {response("+x", "0123"), invalid},
+      // Numbers are read like strtol.
+      {response(" 7", "12ab"), "7/12"},
+      {response("+3", " 045"), "3/45"},
+      {response("9x", std::string("0\0"
+                                  "99",
+                                  4)),
+       "9/0"},
+      // A response that stops early is a short read and does not block.
+      {kStart + "06?", shortRead},
+      {kStart + "06", shortRead},
+      {kStart, shortRead},
+      {kStart + "06?0123", shortRead},
+  };
+  for (const auto& [bytes, expected] : cases) {
+    SCOPED_TRACE(bytes);
+    EXPECT_EQ(read(Channel(bytes)), expected);
+    const Channel channel(bytes);
+    OrnTest::CaptureStderr capture;
+    int status = -1;
+    const bool ok = queryLXPRStatus(channel.reader(), status);
+    EXPECT_EQ(ok, expected.find('/') != std::string::npos);
+    EXPECT_EQ(status, ok ? std::stoi(expected) : -1);
+    EXPECT_EQ(capture.text(),
+              ok                              ? ""
+              : expected.starts_with("empty") ? "Info: Printer did not report any abnormal status\n"
+              : expected == invalid ? "Info: The printer's status could not be understood\n"
+                                    : "Error: " + expected + "\n");
+  }
+  EXPECT_EQ(read(Channel(response("42", "9999"), true)), "42/9999");
+  EXPECT_EQ(read(Channel("", false, true)), shortRead);
 }
 
 TEST(LXPRStatus, TwoResponsesAreReadOneAtATime) {
-  Channel channel;
-  channel.send(response("01", "0002") + response("03", "0004"));
-  EXPECT_EQ(readStatus(channel.reader()).status, 1);
-  EXPECT_EQ(readStatus(channel.reader()).remaining, 4);
-  EXPECT_THROW(readStatus(channel.reader()), EmptyLXPRPrinterStatusException);
-}
-
-TEST(LXPRStatus, NothingWaitingIsEmpty) {
-  Channel channel;
-  try {
-    readStatus(channel.reader());
-    FAIL() << "no exception";
-  } catch (const EmptyLXPRPrinterStatusException& e) {
-    EXPECT_STREQ(e.what(), "There was no printer status to read");
-  }
-}
-
-struct InvalidCase {
-  const char* name;
-  std::string bytes;
-};
-
-TEST(LXPRStatus, InvalidResponses) {
-  const InvalidCase cases[] = {
-      {"swapped terminator", response("06", "0123", "\x03\x04\x0D\x0A")},
-      {"wrong start", "\x02\x01" + response("06", "0123").substr(2)},
-      {"status without digits", response("xx", "0123")},
-      {"count without digits", response("06", "  - ")},
-      {"sign only", response("+", "0123").substr(0, 4) + "x?0123\x03\x04\x0A\x0D"},
-  };
-  for (const InvalidCase& c : cases) {
-    Channel channel;
-    channel.send(c.bytes);
-    try {
-      readStatus(channel.reader());
-      ADD_FAILURE() << c.name << ": no exception";
-    } catch (const InvalidLXPRPrinterStatusException& e) {
-      EXPECT_STREQ(e.what(), "The response from the printer was invalid") << c.name;
-    }
-  }
-}
-
-TEST(LXPRStatus, NumbersAreReadLikeStrtol) {
-  Channel channel;
-  channel.send(response(" 7", "12ab") + response("+3", " 045") +
-               response("9x", std::string("0\0"
-                                          "99",
-                                          4)));
-  LXPRPrinterStatus status = readStatus(channel.reader());
-  EXPECT_EQ(status.status, 7);
-  EXPECT_EQ(status.remaining, 12);
-  status = readStatus(channel.reader());
-  EXPECT_EQ(status.status, 3);
-  EXPECT_EQ(status.remaining, 45);
-  status = readStatus(channel.reader());
-  EXPECT_EQ(status.status, 9);
-  EXPECT_EQ(status.remaining, 0);
-}
-
-TEST(LXPRStatus, SplitResponseIsAShortRead) {
-  Channel channel;
-  channel.send(
-      std::string("\x01\x02"
-                  "06?",
-                  5));
-  try {
-    readStatus(channel.reader());
-    FAIL() << "no exception";
-  } catch (const LXPRPrinterStatusException& e) {
-    EXPECT_STREQ(e.what(), "Unable to read the requested number of bytes from the printer");
-  }
-}
-
-TEST(LXPRStatus, ResponseThatStopsAfterItsStartDoesNotBlock) {
-  for (const std::string& part : {std::string("\x01\x02", 2), std::string("\x01\x02"
-                                                                          "06?0123",
-                                                                          9)}) {
-    Channel channel;
-    channel.send(part);
-    try {
-      readStatus(channel.reader());
-      ADD_FAILURE() << "no exception";
-    } catch (const LXPRPrinterStatusException& e) {
-      EXPECT_STREQ(e.what(), "Unable to read the requested number of bytes from the printer");
-    }
-  }
-}
-
-TEST(LXPRStatus, ClosedChannelIsAShortRead) {
-  Channel channel;
-  channel.closeWriter();
-  EXPECT_THROW(readStatus(channel.reader()), LXPRPrinterStatusException);
+  const Channel channel(response("01", "0002") + response("03", "0004"));
+  EXPECT_EQ(read(channel), "1/2");
+  EXPECT_EQ(read(channel), "3/4");
+  EXPECT_EQ(read(channel), "empty: There was no printer status to read");
 }
 
 TEST(LXPRStatus, ReadErrorIsReported) {
@@ -175,35 +112,6 @@ TEST(LXPRStatus, ReadErrorIsReported) {
     EXPECT_STREQ(e.what(), "Unable to read any data from the printer");
   }
   ::close(directory);
-}
-
-TEST(LXPRStatus, QueryLogsEachOutcome) {
-  struct Case {
-    const char* name;
-    std::string bytes;
-    bool result;
-    std::string log;
-  };
-  const Case cases[] = {
-      {"complete", response("06", "0123"), true, ""},
-      {"empty", "", false, "Info: Printer did not report any abnormal status\n"},
-      {"swapped", response("06", "0123", "\x03\x04\x0D\x0A"), false,
-       "Info: The printer's status could not be understood\n"},
-      {"split",
-       std::string("\x01\x02"
-                   "06",
-                   4),
-       false, "Error: Unable to read the requested number of bytes from the printer\n"},
-  };
-  for (const Case& c : cases) {
-    Channel channel;
-    if (!c.bytes.empty()) channel.send(c.bytes);
-    CaptureStderr log;
-    int status = -1;
-    EXPECT_EQ(queryLXPRStatus(channel.reader(), status), c.result) << c.name;
-    EXPECT_EQ(log.text(), c.log) << c.name;
-    EXPECT_EQ(status, c.result ? 6 : -1) << c.name;
-  }
 }
 
 }  // namespace

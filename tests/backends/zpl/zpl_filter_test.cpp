@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <sstream>
 
+#include "backends/zpl/zpl_graphic.h"
+#include "backends/zpl/zpl_z64.h"
 #include "orntool/preview_zpl.h"
+#include "orntool/preview_zpl_graphic.h"
 #include "support/raster_builder.h"
 
 using namespace Quillfeather;
@@ -12,7 +16,9 @@ using OrnTest::TestPage;
 
 namespace {
 
-std::string runZpl(const std::vector<TestPage>& pages, const JobSettings& settings) {
+std::string runZpl(const std::vector<TestPage>& pages, const std::string& options = "") {
+  JobSettings settings;
+  settings.parseOptions(options);
   std::istringstream in(OrnTest::rasterStream(pages));
   std::ostringstream out;
   ZPLFilter filter(in, out, settings);
@@ -21,138 +27,194 @@ std::string runZpl(const std::vector<TestPage>& pages, const JobSettings& settin
   return out.str();
 }
 
-TestPage blankPage(uint32_t width, uint32_t height) {
-  TestPage page;
-  page.width = width;
-  page.height = height;
-  page.data.assign(size_t{page.rowBytes()} * height, 0);
+TestPage pageOf(uint32_t width, uint32_t height, std::vector<uint8_t> data = {}) {
+  TestPage page = OrnTest::bitmapPage(width, height);
+  if (!data.empty()) page.data = std::move(data);
   return page;
 }
 
-const char* kTail = "^IMR:PAGE.GRF^FS\n^XZ\n^IDR:PAGE.GRF^FS\n";
-
-std::vector<OrnTool::PreviewImage> decode(const std::string& zpl) {
-  return OrnTool::decodeZpl(std::span(reinterpret_cast<const uint8_t*>(zpl.data()), zpl.size()));
+// The graphic's data after its header, which must carry the true sizes.
+std::string encode(const std::vector<uint8_t>& rows, size_t width, ZplCompression compression) {
+  std::string out;
+  appendZplGraphic(out, "R:T.GRF", rows, width, compression);
+  const std::string header =
+      "~DGR:T.GRF," + std::to_string(rows.size()) + "," + std::to_string(width) + ",\n";
+  EXPECT_EQ(out.substr(0, header.size()), header);
+  return out.substr(header.size());
 }
 
-// The label's rows, as bytes of the page's row width.
-std::vector<uint8_t> labelRows(const Tesselin::Bitmap& label, uint32_t rowBytes) {
+// CRC-16, polynomial 0x1021, initial value 0, bit by bit.
+uint16_t referenceCrc(std::string_view text) {
+  uint16_t crc = 0;
+  for (const char c : text) {
+    crc ^= static_cast<uint16_t>(static_cast<uint8_t>(c) << 8);
+    for (int bit = 0; bit < 8; ++bit) {
+      crc = static_cast<uint16_t>((crc & 0x8000) != 0 ? (crc << 1) ^ 0x1021 : crc << 1);
+    }
+  }
+  return crc;
+}
+
+// Rows of every kind the encoder treats apart: random dots, all 0x00, all 0xFF, a copy of the
+// row before, and long runs of one digit that start or end the row or sit inside it.
+std::vector<uint8_t> mixedRows(size_t width, uint32_t seed) {
+  std::mt19937 random(seed);
   std::vector<uint8_t> rows;
-  for (uint32_t y = 0; y < label.height(); ++y) {
-    std::vector<uint8_t> row = label.getRow(y);
-    row.resize(rowBytes, 0);
+  for (int kind = 0; kind < 14; ++kind) {
+    std::vector<uint8_t> row(width);
+    for (uint8_t& b : row) b = static_cast<uint8_t>(random() % 4 == 0 ? random() : 0);
+    const size_t from = kind % 7 == 4 ? 0 : random() % width;
+    const size_t to = kind % 7 == 5 ? width : from + random() % (width - from + 1);
+    if (kind % 7 == 1 || kind % 7 == 2) std::fill(row.begin(), row.end(), kind % 7 == 1 ? 0 : 0xFF);
+    if (kind % 7 == 3) row.assign(rows.end() - static_cast<long>(width), rows.end());
+    if (kind % 7 >= 4) std::fill(row.begin() + from, row.begin() + to, random() % 16 * 0x11);
     rows.insert(rows.end(), row.begin(), row.end());
   }
   return rows;
 }
 
-}  // namespace
+const std::string kTail = "^IMR:PAGE.GRF^FS\n^XZ\n^IDR:PAGE.GRF^FS\n";
 
-TEST(ZPLFilterTest, FirstPageCarriesTheJobCommands) {
-  TestPage page = blankPage(16, 6);
-  page.data[6] = 0x80;
-  page.data[7] = 0x01;
-  page.data[8] = 0xFF;
-  JobSettings settings;
-  settings.set("Title", "Box^1");
-  settings.set("PrintSpeed", "4");
-  EXPECT_EQ(runZpl({page}, settings),
-            std::string("~DGR:PAGE.GRF,4,2,\n8001FF00\n^XA\n^FX JOB NAME: Box_1^FS\n^PR4,4,\n"
-                        "^FO0,3\n") +
-                kTail);
-}
-
-TEST(ZPLFilterTest, BlankPageSendsAnEmptyGraphic) {
-  EXPECT_EQ(runZpl({blankPage(20, 4)}, JobSettings()),
-            std::string("~DGR:PAGE.GRF,0,3,\n\n^XA\n^FX JOB NAME: Untitled^FS\n^PR2,2,\n^FO0,0\n") +
-                kTail);
-}
-
-TEST(ZPLFilterTest, JobSettingsOfTheFirstPage) {
-  struct Case {
-    std::vector<std::pair<const char*, const char*>> settings;
-    const char* expected;  // lines between ^XA and ^FO
-  };
-  const Case cases[] = {
-      {{{"Title", "a~b^c"}}, "^FX JOB NAME: a_b_c^FS\n^PR2,2,\n"},
-      {{{"Title", "1234567890123456789012345"}},
-       "^FX JOB NAME: 12345678901234567890^FS\n^PR2,2,\n"},
-      {{{"CutInterval", "3"}, {"StripLabel", "True"}},
-       "^FX JOB NAME: Untitled^FS\n^MMC,\n^PR2,2,\n"},
-      {{{"StripLabel", "true"}}, "^FX JOB NAME: Untitled^FS\n^MMP,\n^PR2,2,\n"},
-      {{{"StripLabel", "TRUE"}, {"PrintSpeed", "x"}}, "^FX JOB NAME: Untitled^FS\n^PR2,2,\n"},
-      {{{"CutInterval", "0"}, {"PrintSpeed", "12"}}, "^FX JOB NAME: Untitled^FS\n^PR12,12,\n"},
-  };
-  for (const Case& c : cases) {
-    JobSettings settings;
-    for (auto [name, value] : c.settings) settings.set(name, value);
-    const std::string out = runZpl({blankPage(8, 1)}, settings);
-    const size_t start = out.find("^XA\n") + 4;
-    const size_t end = out.find("^FO0,");
-    EXPECT_EQ(out.substr(start, end - start), c.expected);
+// Each label the preview draws, as rows of the page's width, must be the page.
+void expectLabelsArePages(const std::string& zpl, const std::vector<TestPage>& pages) {
+  const auto labels =
+      OrnTool::decodeZpl(std::span(reinterpret_cast<const uint8_t*>(zpl.data()), zpl.size()));
+  ASSERT_EQ(labels.size(), pages.size());
+  for (size_t i = 0; i < pages.size(); ++i) {
+    std::vector<uint8_t> rows;
+    for (uint32_t y = 0; y < labels[i].bitmap.height(); ++y) {
+      std::vector<uint8_t> row = labels[i].bitmap.getRow(y);
+      row.resize(pages[i].rowBytes(), 0);
+      rows.insert(rows.end(), row.begin(), row.end());
+    }
+    // Blank rows below the last inked one need not be sent.
+    rows.resize(pages[i].data.size(), 0);
+    EXPECT_EQ(rows, pages[i].data) << "label " << i + 1;
   }
 }
 
-TEST(ZPLFilterTest, LaterPagesCarryOnlyTheirLabel) {
-  TestPage page = blankPage(8, 2);
-  page.data[1] = 0x0F;
-  const std::string out = runZpl({page, page, page}, JobSettings());
-  const std::string later = "~DGR:PAGE.GRF,1,1,\n0F\n^XA\n^FO0,1\n" + std::string(kTail);
-  EXPECT_EQ(out.substr(out.size() - 2 * later.size()), later + later);
-  const auto labels = decode(out);
-  ASSERT_EQ(labels.size(), 3u);
-  for (const auto& label : labels) EXPECT_EQ(labelRows(label.bitmap, 1), page.data);
+TEST(ZPLFilterTest, ByteForByte) {
+  const TestPage dots = pageOf(16, 6, {0, 0, 0, 0, 0, 0, 0x80, 0x01, 0xFF, 0, 0, 0});
+  const TestPage later = pageOf(8, 2, {0, 0x0F});
+  const std::string laterLabel = "~DGR:PAGE.GRF,1,1,\n0F\n^XA\n^FO0,1\n" + kTail;
+  const auto blank = [](const std::string& job) {
+    return "~DGR:PAGE.GRF,0,1,\n\n^XA\n^FX JOB NAME: " + job + "\n^FO0,0\n" + kTail;
+  };
+  TestPage form = pageOf(64, 3);
+  form.data[9] = 0x3C;
+  const std::string formStart = "~DGR:PAGE.GRF,8,8,\n";
+  const std::string formEnd = "^XA\n^FX JOB NAME: Untitled^FS\n^PR2,2,\n^FO0,1\n" + kTail;
+  const std::tuple<std::vector<TestPage>, std::string, std::string> cases[] = {
+      {{dots},
+       "Title=Box^1 PrintSpeed=4",
+       "~DGR:PAGE.GRF,4,2,\n8001FF00\n^XA\n^FX JOB NAME: Box_1^FS\n^PR4,4,\n^FO0,3\n" + kTail},
+      {{pageOf(20, 4)},
+       "",
+       "~DGR:PAGE.GRF,0,3,\n\n^XA\n^FX JOB NAME: Untitled^FS\n^PR2,2,\n^FO0,0\n" + kTail},
+      {{later, later, later},
+       "",
+       "~DGR:PAGE.GRF,1,1,\n0F\n^XA\n^FX JOB NAME: Untitled^FS\n^PR2,2,\n^FO0,1\n" + kTail +
+           laterLabel + laterLabel},
+      {{pageOf(8, 1)}, "Title=a~b^c", blank("a_b_c^FS\n^PR2,2,")},
+      {{pageOf(8, 1)},
+       "Title=1234567890123456789012345",
+       blank("12345678901234567890^FS\n^PR2,2,")},
+      {{pageOf(8, 1)}, "CutInterval=3 StripLabel=True", blank("Untitled^FS\n^MMC,\n^PR2,2,")},
+      {{pageOf(8, 1)}, "StripLabel=true", blank("Untitled^FS\n^MMP,\n^PR2,2,")},
+      {{pageOf(8, 1)}, "StripLabel=TRUE PrintSpeed=x", blank("Untitled^FS\n^PR2,2,")},
+      {{pageOf(8, 1)}, "CutInterval=0 PrintSpeed=12", blank("Untitled^FS\n^PR12,12,")},
+      {{form}, "", formStart + "003C000000000000\n" + formEnd},
+      {{form}, "ZPLCompression=None", formStart + "003C000000000000\n" + formEnd},
+      {{form}, "ZPLCompression=Bogus", formStart + "003C000000000000\n" + formEnd},
+      {{form}, "ZPLCompression=Hex", formStart + "003C,\n" + formEnd},
+  };
+  for (const auto& [pages, options, expected] : cases) {
+    const std::string out = runZpl(pages, options);
+    EXPECT_EQ(out, expected) << options;
+    expectLabelsArePages(out, pages);
+  }
+  const std::string z64 = runZpl({form}, "ZPLCompression=Z64");
+  EXPECT_TRUE(z64.starts_with(formStart + ":Z64:")) << z64;
+  expectLabelsArePages(z64, {form});
 }
 
 TEST(ZPLFilterTest, LineBreaksInsideTheGraphicData) {
-  TestPage wide = blankPage(800, 2);  // 100 bytes per row
-  std::fill(wide.data.begin(), wide.data.end(), 0x5A);
-  std::string out = runZpl({wide}, JobSettings());
-  const size_t data = out.find(",\n") + 2;
-  EXPECT_EQ(out.find('\n', data), data + 82);  // after the 41st byte
-
-  TestPage narrow = blankPage(8, 90);  // 1 byte per row
-  std::fill(narrow.data.begin(), narrow.data.end(), 0xC3);
-  out = runZpl({narrow}, JobSettings());
-  const size_t start = out.find(",\n") + 2;
-  EXPECT_EQ(out.find('\n', start), start + 180);
+  // After the 41st byte of a wide row, after 90 bytes of narrow rows.
+  for (const auto& [width, height, fill, gap] :
+       {std::tuple{800u, 2u, 0x5A, 82u}, {8u, 90u, 0xC3, 180u}}) {
+    TestPage page = pageOf(width, height);
+    std::fill(page.data.begin(), page.data.end(), static_cast<uint8_t>(fill));
+    const std::string out = runZpl({page});
+    const size_t data = out.find(",\n") + 2;
+    EXPECT_EQ(out.find('\n', data), data + gap) << width;
+  }
 }
 
 TEST(ZPLFilterTest, DecodesBackToThePage) {
   for (uint32_t width : {1u, 7u, 8u, 9u, 13u, 203u, 812u, 1200u}) {
     for (uint32_t height : {1u, 5u, 64u}) {
       TestPage page = OrnTest::randomBitmapPage(width, height, width * 31 + height, 0.02);
-      // Keep a blank margin above and below so that only the inked rows are sent.
+      // A blank margin above and below, so that only the inked rows are sent.
       const uint32_t bpl = page.rowBytes();
       if (height > 2) {
         std::fill(page.data.begin(), page.data.begin() + bpl, 0);
         std::fill(page.data.end() - bpl, page.data.end(), 0);
       }
-      const auto labels = decode(runZpl({page}, JobSettings()));
-      ASSERT_EQ(labels.size(), 1u);
-      const auto rows = labelRows(labels[0].bitmap, bpl);
-      ASSERT_LE(rows.size(), page.data.size());
-      EXPECT_TRUE(std::equal(rows.begin(), rows.end(), page.data.begin()))
-          << width << "x" << height;
-      EXPECT_TRUE(std::all_of(page.data.begin() + rows.size(), page.data.end(),
-                              [](uint8_t b) { return b == 0; }));
+      SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+      expectLabelsArePages(runZpl({page}), {page});
+    }
+  }
+  const TestPage lastRow = pageOf(16, 4, {0, 0, 0, 0, 0, 0, 0, 0x01});
+  expectLabelsArePages(runZpl({lastRow}), {lastRow});
+}
+
+TEST(ZplGraphicEncoding, CompressedHexRows) {
+  const std::tuple<size_t, std::vector<uint8_t>, std::string> cases[] = {
+      {1, {0x00}, ","},
+      {2, {0xFF, 0xFF}, "!"},
+      {3, {0x12, 0x22, 0x20}, "1J2,"},
+      {3, {0xAB, 0xBB, 0xBC}, "AJBC"},
+      {2, {0xAA, 0xBC}, "AABC"},
+      {3, {0x00, 0x00, 0x01}, "K01"},
+      {2, {0x0F, 0x0F}, "0F0!"},
+      {2, {0x12, 0x34, 0x12, 0x34, 0x00, 0x00, 0x00, 0x00, 0x12, 0x34}, "1234:,:1234"},
+      {300, std::vector<uint8_t>(300, 0x77), "zY7oG7"},
+      {300, std::vector<uint8_t>(300, 0xFF), "!"},
+  };
+  for (const auto& [width, rows, expected] : cases) {
+    EXPECT_EQ(encode(rows, width, ZplCompression::Hex), expected) << expected;
+  }
+}
+
+TEST(ZplGraphicEncoding, EveryFormRoundTripsThroughThePreviewDecoder) {
+  for (const size_t width : {1, 2, 3, 8, 9, 51, 203, 210, 1000, 4097}) {
+    const std::vector<uint8_t> rows = mixedRows(width, static_cast<uint32_t>(width));
+    for (const auto compression :
+         {ZplCompression::None, ZplCompression::Hex, ZplCompression::Z64}) {
+      const std::string data = encode(rows, width, compression);
+      EXPECT_EQ(OrnTool::decodeZplGraphicData(data, rows.size(), width), rows)
+          << "width " << width << ", form " << static_cast<int>(compression);
     }
   }
 }
 
-TEST(ZPLFilterTest, InkOnTheLastRowIsSent) {
-  TestPage page = blankPage(16, 4);
-  page.data[7] = 0x01;
-  const auto labels = decode(runZpl({page}, JobSettings()));
-  ASSERT_EQ(labels.size(), 1u);
-  EXPECT_EQ(labelRows(labels[0].bitmap, 2), page.data);
+TEST(ZplGraphicEncoding, Z64CarriesTheCrcOfItsBase64Text) {
+  EXPECT_EQ(referenceCrc("123456789"), 0x31C3);  // the published check value
+  EXPECT_EQ(zplCrc16("123456789"), 0x31C3);
+  const std::string data = encode(mixedRows(100, 7), 100, ZplCompression::Z64);
+  ASSERT_EQ(data.substr(0, 5), ":Z64:");
+  const size_t colon = data.rfind(':');
+  char crc[5];
+  std::snprintf(crc, sizeof crc, "%04X", referenceCrc(data.substr(5, colon - 5)));
+  EXPECT_EQ(data.substr(colon + 1), crc);
 }
 
 TEST(ZPLFilterTest, QueryStatusReportsNothing) {
   std::istringstream in;
   std::ostringstream out;
-  ZPLFilter filter(in, out, JobSettings());
   int status = 42;
-  EXPECT_FALSE(filter.queryStatus(status));
+  EXPECT_FALSE(ZPLFilter(in, out, JobSettings()).queryStatus(status));
   EXPECT_EQ(status, 0);
 }
+
+}  // namespace
