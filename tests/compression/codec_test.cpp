@@ -1,22 +1,15 @@
-// The codecs against zlib and libjpeg (random, real, cut and corrupted streams), against plain
+// The codecs against zlib (random, real, cut and corrupted streams), against plain
 // bit-by-bit and sample-by-sample references, and on the fuzz corpus regression inputs.
 #include <gtest/gtest.h>
 #include <zlib.h>
-
-#include <cstdio>
-// jpeglib.h needs FILE and size_t declared first.
-#include <jpeglib.h>
 
 #include <fstream>
 #include <iterator>
 #include <optional>
 #include <sstream>
 
-#include "compression/bit_reader.h"
-#include "compression/deflate_bit_reader.h"
 #include "compression/deflate_compression.h"
 #include "compression/exceptions.h"
-#include "compression/jpeg_compression.h"
 #include "compression/lzw_compression.h"
 #include "compression/tiff_prediction.h"
 #include "imaging/pixel_reference.h"
@@ -289,30 +282,6 @@ TEST(LZWTest, CorpusAndLibtiffStrip) {
   EXPECT_EQ(lzwDecode(strip, expected.size()), expected);
 }
 
-TEST(BitIOTest, ReadersMatchBitOrderReferences) {
-  std::istringstream msb(std::string("\xA5\x0F", 2)), lsb(msb.str());
-  StreamBitReader high(msb);
-  DeflateStreamBitReader low(lsb);
-  const unsigned reads[][3] = {{1, 1, 1}, {3, 2, 2}, {8, 0x50, 0xFA}, {4, 0xF, 0}};
-  for (const auto& [count, fromHigh, fromLow] : reads) {
-    EXPECT_EQ(high.readBits(count), fromHigh) << count;
-    EXPECT_EQ(low.readBits(count), fromLow) << count;
-  }
-  EXPECT_TRUE(high.atEnd());
-  EXPECT_EQ(errorOf<IOException>([&] { high.readBits(1); }), "Unexpected end of stream");
-  EXPECT_THROW(low.readBits(1), DecompressionException);
-  std::istringstream x(std::string(16, 'x'));
-  StreamBitReader wide(x);
-  EXPECT_EQ(wide.readBits(32), 0x78787878u);
-  EXPECT_EQ(errorOf<std::out_of_range>([&] { wide.readBits(33); }), "count too large");
-  wide.readBits(3);
-  std::uint8_t two[2];
-  EXPECT_THROW(wide.readBytes(two), IOException);  // byte reads need alignment
-  wide.alignToByte();
-  ASSERT_EQ(wide.readBytes(two), 2u);
-  EXPECT_EQ(two[0], 'x');
-}
-
 // Plain reference: sample by sample, each plus the one to its left, modulo the sample size.
 Bytes referenceUndo(Bytes data, unsigned colors, unsigned bits, std::uint32_t columns) {
   const std::size_t size = bits / 8, rowBytes = columns * colors * size, left = colors * size;
@@ -347,58 +316,6 @@ TEST(TIFFPredictionTest, UndoMatchesReferenceApplyInvertsItAndBadLayoutsFail) {
     EXPECT_EQ(errorOf<Exception>([&] { TIFFPrediction(colors, bits, columns); }), message);
   EXPECT_EQ(errorOf<DecompressionException>([] { run(TIFFPrediction(3, 8, 4), Bytes(17)); }),
             "Unexpected end of input");
-}
-
-// A gradient encoded by libjpeg at the highest quality, as the test's source of JPEG data.
-Bytes jpegGradient(unsigned width, unsigned height, int components, Bytes* pixels = nullptr) {
-  Bytes local(width * height * components);
-  Bytes& p = pixels ? *pixels : local;
-  p.resize(local.size());
-  for (unsigned i = 0; i < p.size(); ++i)
-    p[i] = static_cast<std::uint8_t>((i % (width * components)) / components * 4 +
-                                     i / (width * components) * 2);
-  jpeg_compress_struct info{};
-  jpeg_error_mgr errors{};
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = width;
-  info.image_height = height;
-  info.input_components = components;
-  info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, 100, TRUE);
-  jpeg_start_compress(&info, TRUE);
-  while (info.next_scanline < height) {
-    JSAMPROW row[1] = {p.data() + info.next_scanline * width * components};
-    jpeg_write_scanlines(&info, row, 1);
-  }
-  jpeg_finish_compress(&info);
-  Bytes out(buffer, buffer + size);
-  jpeg_destroy_compress(&info);
-  free(buffer);
-  return out;
-}
-
-TEST(JPEGDecoderTest, DecodesLibjpegDataAndRejectsBadData) {
-  for (unsigned components : {1u, 3u}) {
-    Bytes pixels;
-    JPEGCompression codec;
-    const Bytes decoded = run(codec, jpegGradient(40, 24, components, &pixels));
-    EXPECT_EQ(codec.lastWidth(), 40u);
-    EXPECT_EQ(codec.lastHeight(), 24u);
-    EXPECT_EQ(codec.lastComponents(), components);
-    ASSERT_EQ(decoded.size(), pixels.size());
-    for (std::size_t i = 0; i < decoded.size(); ++i)
-      ASSERT_LE(std::abs(decoded[i] - pixels[i]), 6) << i;
-  }
-  Bytes cut = jpegGradient(16, 16, 1);
-  EXPECT_THROW(run(JPEGCompression(16 * 16 - 1), cut), DecompressionException);  // over the limit
-  cut.resize(20);
-  for (const Bytes& bad : {cut, Bytes{'n', 'o', 't', 'j', 'p', 'g'}, Bytes{}})
-    EXPECT_THROW(run(JPEGCompression(), bad), DecompressionException);
 }
 
 }  // namespace
