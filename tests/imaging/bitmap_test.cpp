@@ -235,12 +235,7 @@ TEST(ImageTest, RowsSizesLimitsAndCopies) {
   image.setResolution(300, 200);
   image.invert();
   EXPECT_EQ(image.data(), (Bytes{255, 55, 0}));
-  Image copy = image;
-  copy.data()[0] = 9;
-  EXPECT_EQ(image.data()[0], 255);
-  EXPECT_EQ(copy.xResolution() * 1000 + copy.yResolution(), 300200u);
-  const uint8_t* buffer = image.data().data();
-  EXPECT_EQ(Image(std::move(image)).data().data(), buffer);
+  EXPECT_EQ(image.xResolution() * 1000 + image.yResolution(), 300200u);
   Image bilevel(1, 1, 8, 1);
   EXPECT_EQ(testing::errorOf<ImageException>([&] { bilevel.invert(); }),
             "Unable to invert images if the number of bits per sample is not 8");
