@@ -1,11 +1,13 @@
-// Bitmap operations; the byte-wise ones also against plain per-pixel references on random
-// bitmaps of awkward sizes.
+// Bitmaps and images; the byte-wise bitmap operations also against plain per-pixel references
+// on random bitmaps of awkward sizes.
 #include "imaging/bitmap.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 
+#include "imaging/darkness.h"
+#include "imaging/image.h"
 #include "imaging/imaging_exception.h"
 #include "pixel_reference.h"
 
@@ -15,55 +17,38 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using testing::bitAt;
 using testing::putBit;
-using testing::randomBitmap;
 auto err = [](auto&& f) { return testing::errorOf<BitmapException>(f); };
 
 bool refColumnEmpty(const Bitmap& b, uint32_t x) {
-  for (uint32_t y = 0; y < b.height(); ++y) {
+  for (uint32_t y = 0; y < b.height(); ++y)
     if (bitAt(b.data(), b.bytesPerRow(), x, y)) return false;
-  }
   return true;
 }
 
 bool refRowEmpty(const Bitmap& b, uint32_t y) {
-  for (uint32_t i = 0; i < b.bytesPerRow(); ++i) {
-    if (b.data()[size_t{y} * b.bytesPerRow() + i] != 0) return false;
-  }
-  return true;
+  const auto row = b.data().begin() + size_t{y} * b.bytesPerRow();
+  return std::all_of(row, row + b.bytesPerRow(), [](uint8_t v) { return v == 0; });
 }
 
 // Rows count whole bytes (padding too), columns only pixels; no inked column gives 0..1.
 Rect refBoundingBox(const Bitmap& b) {
   std::vector<uint32_t> rows, columns;
-  for (uint32_t y = 0; y < b.height(); ++y) {
+  for (uint32_t y = 0; y < b.height(); ++y)
     if (!refRowEmpty(b, y)) rows.push_back(y);
-  }
   if (rows.empty()) return {0, 0, 0, 0};
-  for (uint32_t x = 0; x < b.width(); ++x) {
+  for (uint32_t x = 0; x < b.width(); ++x)
     if (!refColumnEmpty(b, x)) columns.push_back(x);
-  }
   return {columns.empty() ? 0 : columns.front(), rows.front(),
           columns.empty() ? 1 : columns.back() + 1, rows.back() + 1};
 }
 
-Bytes refCrop(const Bitmap& b, const Rect& r) {
-  const uint32_t width = r.right - r.left, rowBytes = (width + 7) / 8;
-  Bytes out(size_t{rowBytes} * (r.bottom - r.top));
-  for (uint32_t y = 0; y < r.bottom - r.top; ++y) {
+// Pixel (x, y) of the result is pixel from(x, y) of b; the rest of `out` stays as it is.
+Bytes refPixels(const Bitmap& b, Bytes out, uint32_t width, uint32_t height, auto&& from) {
+  const uint32_t rowBytes = (width + 7) / 8;
+  for (uint32_t y = 0; y < height; ++y) {
     for (uint32_t x = 0; x < width; ++x) {
-      putBit(out, rowBytes, x, y, bitAt(b.data(), b.bytesPerRow(), r.left + x, r.top + y));
-    }
-  }
-  return out;
-}
-
-// Every pixel from the opposite corner; padding bits stay as they were.
-Bytes refRotate180(const Bitmap& b) {
-  Bytes out = b.data();
-  for (uint32_t y = 0; y < b.height(); ++y) {
-    for (uint32_t x = 0; x < b.width(); ++x) {
-      putBit(out, b.bytesPerRow(), x, y,
-             bitAt(b.data(), b.bytesPerRow(), b.width() - 1 - x, b.height() - 1 - y));
+      const auto [fx, fy] = from(x, y);
+      putBit(out, rowBytes, x, y, bitAt(b.data(), b.bytesPerRow(), fx, fy));
     }
   }
   return out;
@@ -83,28 +68,35 @@ TEST(BitmapFastPathsTest, MatchReferencesOnRandomBitmaps) {
           sparse.setPixel(random() % width, random() % height, true);
         if (!clean && width % 8 != 0)
           sparse.data()[(random() % height + 1) * sparse.bytesPerRow() - 1] |= 1;
-        const Bitmap dense = randomBitmap(width, height, seed++, 1, clean);
+        const Bitmap dense = testing::randomBitmap(width, height, seed++, 1, clean);
         for (const Bitmap* b : std::array<const Bitmap*, 2>{&sparse, &dense}) {
           ASSERT_EQ(b->boundingBox(), refBoundingBox(*b));
           for (uint32_t x = 0; x < width; ++x)
-            ASSERT_EQ(b->isColumnEmpty(x), refColumnEmpty(*b, x)) << x;
-          for (uint32_t y = 0; y < height; ++y)
-            ASSERT_EQ(b->isRowEmpty(y), refRowEmpty(*b, y)) << y;
+            ASSERT_EQ(b->isColumnEmpty(x), refColumnEmpty(*b, x));
+          for (uint32_t y = 0; y < height; ++y) ASSERT_EQ(b->isRowEmpty(y), refRowEmpty(*b, y));
         }
-        const Bitmap full = randomBitmap(width, height, seed++, 4, clean);
+        const Bitmap full = testing::randomBitmap(width, height, seed++, 4, clean);
         for (int i = 0; i < 12; ++i) {
           Rect r{static_cast<uint32_t>(random() % width), static_cast<uint32_t>(random() % height),
                  0, 0};
           r.right = r.left + 1 + random() % (width - r.left);
           r.bottom = r.top + 1 + random() % (height - r.top);
-          if (i == 0) r = {0, 0, width, height};
-          if (i == 1) r = {width - 1, height - 1, width, height};
-          ASSERT_EQ(Bitmap::crop(full, r).data(), refCrop(full, r))
+          if (i < 2)
+            r = i == 0 ? Rect{0, 0, width, height} : Rect{width - 1, height - 1, width, height};
+          const uint32_t w = r.right - r.left, h = r.bottom - r.top;
+          ASSERT_EQ(Bitmap::crop(full, r).data(),
+                    refPixels(full, Bytes((w + 7) / 8 * h), w, h,
+                              [&](uint32_t x, uint32_t y) {
+                                return std::pair{r.left + x, r.top + y};
+                              }))
               << r.left << "," << r.top << "," << r.right << "," << r.bottom;
         }
         Bitmap rotated = full;
         rotated.rotate180();
-        ASSERT_EQ(rotated.data(), refRotate180(full));
+        ASSERT_EQ(rotated.data(),
+                  refPixels(full, full.data(), width, height, [&](uint32_t x, uint32_t y) {
+                    return std::pair{width - 1 - x, height - 1 - y};
+                  }));
         rotated.rotate180();
         ASSERT_EQ(rotated.data(), full.data());
       }
@@ -112,113 +104,85 @@ TEST(BitmapFastPathsTest, MatchReferencesOnRandomBitmaps) {
   }
 }
 
-TEST(BitmapTest, ConstructionAndPixels) {
+TEST(BitmapTest, PixelsRowsAndWholeBitmapOperations) {
   const Bitmap empty;
-  EXPECT_TRUE(empty.isBitmap());
-  EXPECT_EQ(empty.bitsPerSample(), 1u);
-  EXPECT_EQ(empty.channels(), 1u);
-  EXPECT_FALSE(empty.isValid());
+  EXPECT_TRUE(empty.isBitmap() && !empty.isValid() && empty.bitsPerSample() == 1);
+  EXPECT_EQ(empty.boundingBox(), (Rect{0, 0, 0, 0}));
   EXPECT_EQ(Bitmap(13, 3).data(), Bytes(6, 0));
-  EXPECT_EQ(Bitmap(std::pair<uint32_t, uint32_t>{9, 2}).dataSize(), 4u);
-  for (size_t size : {5, 7}) {
-    EXPECT_EQ(err([&] { Bitmap(Bytes(size), 13, 3); }), "Source data does not match size");
-  }
+  EXPECT_TRUE(Bitmap(12, 0).isColumnEmpty(3));
   Bitmap a(16, 2);
   a.setOrigin(3, 4);
   a.setPixel(0, 0, true);
   a.setPixel(9, 1, true);
   EXPECT_EQ(a.data(), (Bytes{0x80, 0x00, 0x00, 0x40}));
-  EXPECT_TRUE(a.getPixel(9, 1));
-  EXPECT_FALSE(a.getPixel(8, 1));
+  EXPECT_TRUE(a.getPixel(9, 1) && !a.getPixel(8, 1));
   a.setPixel(0, 0, false);
-  EXPECT_EQ(a.data()[0], 0);
-  Bitmap c;
-  c = a;
-  EXPECT_EQ(Bitmap(std::move(c)).origin(), (std::pair<uint32_t, uint32_t>{3, 4}));
-  // Writes outside are refused instead of landing in another row or past the end.
-  Bitmap b(10, 2);
-  for (auto [x, y] : {std::pair{10u, 0u}, {0u, 2u}}) {
-    EXPECT_EQ(err([&] { b.getPixel(x, y); }), "Index out of range");
-    EXPECT_EQ(err([&] { b.setPixel(x, y, true); }), "Index out of range");
-  }
-  EXPECT_EQ(b.data(), Bytes(4, 0));
-  EXPECT_EQ(err([&] { b.isRowEmpty(2); }), "Index out of range");
-  EXPECT_EQ(err([&] { b.isColumnEmpty(10); }), "Index out of range");
-  EXPECT_TRUE(Bitmap(12, 0).isColumnEmpty(3));
-}
-
-TEST(BitmapTest, RowOperations) {
+  EXPECT_EQ(Bitmap(std::move(a)).origin(), (std::pair<uint32_t, uint32_t>{3, 4}));
   Bitmap b(12, 2);
   b.setRow(1, Bytes{0xAB, 0xC0});
-  EXPECT_EQ(b.getRow(1), (Bytes{0xAB, 0xC0}));
   b.setRow(0, Bytes{1, 2, 3});
-  EXPECT_EQ(b.getRow(0), (Bytes{1, 2}));
-  EXPECT_EQ(err([&] { b.getRow(2); }), "Index out of range");
-  EXPECT_EQ(err([&] { b.setRow(2, Bytes{1, 2}); }), "Index out of range");
-  EXPECT_EQ(err([&] { b.setRow(0, Bytes{1}); }), "Row data not large enough");
-  EXPECT_EQ(b.getRow(0), (Bytes{1, 2}));
-  const auto view = b.row(1);
-  EXPECT_EQ(view.data(), b.data().data() + 2);
-  EXPECT_EQ(err([&] { b.row(2); }), "Index out of range");
-
+  EXPECT_EQ(b.data(), (Bytes{1, 2, 0xAB, 0xC0}));
+  EXPECT_EQ(b.row(1).data(), b.data().data() + 2);
   Bitmap grown(16, 0);
   for (const Bytes& row : {Bytes{0xF0, 0x0F}, Bytes{0xF0, 0x0F}, Bytes{0x01, 0x80}})
     grown.appendRowXor(row);
-  EXPECT_EQ(grown.data(), (Bytes{0xF0, 0x0F, 0x00, 0x00, 0x01, 0x80}));
   grown.appendRow(Bytes{0x12, 0x80});
-  EXPECT_EQ(grown.getRow(3), (Bytes{0x12, 0x80}));
-  EXPECT_EQ(err([&] { grown.appendRow(Bytes{1}); }), "Row data is the wrong length");
-  EXPECT_EQ(err([&] { grown.appendRowXor(Bytes{1, 2, 3}); }), "Row data is the wrong length");
-  EXPECT_EQ(grown.height(), 4u);
-
+  EXPECT_EQ(grown.data(), (Bytes{0xF0, 0x0F, 0x00, 0x00, 0x01, 0x80, 0x12, 0x80}));
   Bitmap x(Bytes{0x11, 0x22, 0x33, 0x44, 0, 0}, 16, 3);
   x.xorRow(0, 2, Bytes{0xFF});
-  EXPECT_EQ(x.getRow(2), (Bytes{0xEE, 0x22}));
   x.copyRow(1, 0);
-  EXPECT_EQ(x.getRow(0), (Bytes{0x33, 0x44}));
+  EXPECT_EQ(x.data(), (Bytes{0x33, 0x44, 0x33, 0x44, 0xEE, 0x22}));
   x.xorRow(1, 1, Bytes{0x33, 0x44, 0x55});
   EXPECT_EQ(x.getRow(1), (Bytes{0, 0}));
-  EXPECT_EQ(err([&] { x.xorRow(3, 0); }), "Invalid row");
-  EXPECT_EQ(err([&] { x.copyRow(0, 3); }), "Invalid row");
-
-  Bitmap resized(16, 2);
-  resized.data().resize(3);
-  EXPECT_THROW(resized.getRow(1), BitmapException);
-  EXPECT_THROW(resized.rotate180(), BitmapException);
-  EXPECT_THROW(resized.boundingBox(), BitmapException);
-  EXPECT_THROW(resized.setPixel(0, 1, true), BitmapException);
-  EXPECT_THROW(resized.appendRow(Bytes{0, 0}), BitmapException);
-}
-
-TEST(BitmapTest, WholeBitmapOperations) {
   Bitmap inverted(Bytes{0x0F, 0x80}, 13, 1);
   inverted.invert();  // padding too
   EXPECT_EQ(inverted.data(), (Bytes{0xF0, 0x7F}));
   inverted.clear();
   EXPECT_EQ(inverted.data(), (Bytes{0, 0}));
-  EXPECT_EQ(Bitmap().boundingBox(), (Rect{0, 0, 0, 0}));
-
-  Bitmap b(20, 5);
-  b.setPixel(3, 1, true);
-  b.setPixel(10, 3, true);
-  const Bitmap c = Bitmap::crop(b, Rect{3, 1, 11, 4});
-  EXPECT_EQ(c.width(), 8u);
-  EXPECT_EQ(c.height(), 3u);
-  EXPECT_EQ(c.origin(), (std::pair<uint32_t, uint32_t>{3, 1}));
-  EXPECT_EQ(c.data(), (Bytes{0x80, 0x00, 0x01}));
-  EXPECT_EQ(Bitmap(b, Rect{10, 3, 11, 4}).data(), Bytes{0x80});
-  for (Rect r :
-       {Rect{0, 0, 0, 0}, Rect{5, 0, 4, 3}, Rect{0, 3, 4, 2}, Rect{4, 0, 4, 3}, Rect{0, 2, 4, 2}}) {
-    EXPECT_EQ(err([&] { Bitmap::crop(b, r); }), "Invalid size");
-  }
-  EXPECT_EQ(err([&] { Bitmap::crop(b, Rect{0, 0, 21, 5}); }), "Index out of range");
-  EXPECT_EQ(err([&] { Bitmap::crop(b, Rect{0, 0, 20, 6}); }), "Index out of range");
-
+  Bitmap c(20, 5);
+  c.setPixel(3, 1, true);
+  c.setPixel(10, 3, true);
+  const Bitmap cropped = Bitmap::crop(c, Rect{3, 1, 11, 4});
+  EXPECT_EQ(cropped.width() * 10 + cropped.height(), 83u);
+  EXPECT_EQ(cropped.origin(), (std::pair<uint32_t, uint32_t>{3, 1}));
+  EXPECT_EQ(cropped.data(), (Bytes{0x80, 0x00, 0x01}));
   Bitmap masked(Bytes{0xFF, 0x0F}, 8, 2);
   masked.mask(Bitmap(Bytes{0xF0, 0x01}, 8, 2));
   EXPECT_EQ(masked.data(), (Bytes{0x0F, 0x0E}));
+  Bitmap resized(16, 2);
+  resized.data().resize(3);
+  const char* range = "Index out of range";
+  for (size_t size : {5, 7})
+    EXPECT_EQ(err([&] { Bitmap(Bytes(size), 13, 3); }), "Source data does not match size");
+  // Writes outside are refused instead of landing in another row or past the end.
+  for (auto [x, y] : {std::pair{12u, 0u}, {0u, 2u}}) {
+    EXPECT_EQ(err([&] { b.getPixel(x, y); }), range);
+    EXPECT_EQ(err([&] { b.setPixel(x, y, true); }), range);
+  }
+  EXPECT_EQ(err([&] { b.isRowEmpty(2); }), range);
+  EXPECT_EQ(err([&] { b.isColumnEmpty(12); }), range);
+  EXPECT_EQ(err([&] { b.getRow(2); }), range);
+  EXPECT_EQ(err([&] { b.setRow(2, Bytes{1, 2}); }), range);
+  EXPECT_EQ(err([&] { b.row(2); }), range);
+  EXPECT_EQ(err([&] { b.setRow(0, Bytes{1}); }), "Row data not large enough");
+  EXPECT_EQ(err([&] { grown.appendRow(Bytes{1}); }), "Row data is the wrong length");
+  EXPECT_EQ(err([&] { grown.appendRowXor(Bytes{1, 2, 3}); }), "Row data is the wrong length");
+  EXPECT_EQ(err([&] { x.xorRow(3, 0); }), "Invalid row");
+  EXPECT_EQ(err([&] { x.copyRow(0, 3); }), "Invalid row");
+  for (Rect r : {Rect{0, 0, 0, 0}, Rect{5, 0, 4, 3}, Rect{0, 3, 4, 2}, Rect{4, 0, 4, 3}})
+    EXPECT_EQ(err([&] { Bitmap::crop(c, r); }), "Invalid size");
+  EXPECT_EQ(err([&] { Bitmap::crop(c, Rect{0, 0, 21, 5}); }), range);
+  EXPECT_EQ(err([&] { Bitmap::crop(c, Rect{0, 0, 20, 6}); }), range);
   EXPECT_EQ(err([&] { masked.mask(Bitmap(8, 3)); }),
             "Cannot mask image if the mask is a different size");
+  EXPECT_EQ(b.data(), (Bytes{1, 2, 0xAB, 0xC0}));
+  EXPECT_EQ(grown.height(), 4u);
+  EXPECT_THROW(resized.getRow(1), BitmapException);
+  EXPECT_THROW(resized.rotate180(), BitmapException);
+  EXPECT_THROW(resized.boundingBox(), BitmapException);
+  EXPECT_THROW(resized.setPixel(0, 1, true), BitmapException);
+  EXPECT_THROW(resized.appendRow(Bytes{0, 0}), BitmapException);
+  EXPECT_THROW(Bitmap::crop(resized, Rect{0, 0, 16, 2}), BitmapException);
 }
 
 TEST(BitmapTest, PasteRoundsColumnToWholeBytesAndClips) {
@@ -226,8 +190,7 @@ TEST(BitmapTest, PasteRoundsColumnToWholeBytesAndClips) {
   const std::pair<uint32_t, size_t> cases[] = {{0, 0},  {3, 0},  {4, 1},  {8, 1},
                                                {11, 1}, {12, 2}, {15, 2}, {20, 3}};
   for (const auto& [x, byte] : cases) {
-    Bitmap page(64, 3);
-    Bitmap piece(Bytes{0xAA, 0xBB}, 16, 1);
+    Bitmap page(64, 3), piece(Bytes{0xAA, 0xBB}, 16, 1);
     piece.setOrigin(x, 1);
     page.paste(piece);
     Bytes expected(24, 0);
@@ -235,8 +198,7 @@ TEST(BitmapTest, PasteRoundsColumnToWholeBytesAndClips) {
     expected[9 + byte] = 0xBB;
     EXPECT_EQ(page.data(), expected) << x;
   }
-  Bitmap page(24, 2);
-  Bitmap piece(Bytes{1, 2, 3, 4, 5, 6}, 24, 2);
+  Bitmap page(24, 2), piece(Bytes{1, 2, 3, 4, 5, 6}, 24, 2), narrow(Bytes{0xFF}, 8, 1);
   piece.setOrigin(16, 1);
   page.paste(piece);
   EXPECT_EQ(page.data(), (Bytes{0, 0, 0, 0, 0, 1}));
@@ -244,7 +206,48 @@ TEST(BitmapTest, PasteRoundsColumnToWholeBytesAndClips) {
     piece.setOrigin(x, y);
     page.paste(piece);
   }
+  narrow.setOrigin(32, 0);  // past the right edge, not into the next row
+  page.paste(narrow);
   EXPECT_EQ(page.data(), (Bytes{0, 0, 0, 0, 0, 1}));
+}
+
+TEST(ImageTest, RowsSizesLimitsAndCopies) {
+  const Image empty;
+  EXPECT_TRUE(empty.dataSize() == 0 && !empty.isValid() && !empty.isBitmap());
+  EXPECT_EQ(empty.xResolution() + empty.yResolution(), 192u);
+  const uint32_t cases[][4] = {{8, 3, 5, 15}, {1, 1, 13, 2}, {1, 1, 8, 1},   {1, 1, 9, 2},
+                               {8, 1, 0, 0},  {0, 1, 10, 0}, {16, 4, 3, 24}, {1, 3, 3, 2}};
+  for (const auto& [bits, channels, width, expected] : cases) {
+    const Image image(bits, channels, width, 2);
+    EXPECT_EQ(image.bytesPerRow(), expected) << bits << " " << channels << " " << width;
+    EXPECT_EQ(image.dataSize(), 2u * expected);
+  }
+  EXPECT_THROW(Image(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 1), ImageException);
+  EXPECT_THROW(Image(64, 4, 0x20000000, 0), ImageException);
+  EXPECT_THROW(Image::rowBytes(8, 2, 0xFFFFFFFF), ImageException);
+  EXPECT_EQ(Image::rowBytes(8, 1, 0xFFFFFFFF), 0xFFFFFFFFu);
+  EXPECT_THROW(Image(8, 4, 100000, 100000), ImageException);
+  EXPECT_THROW(Bitmap(0xFFFFFFFF, 0xFFFFFFFF), ImageException);
+  Image image(8, 1, 3, 1, Bytes{0, 200, 255});
+  EXPECT_THROW(image.reserve(size_t{1} << 40), ImageException);
+  image.reserve(1000);
+  EXPECT_GE(image.data().capacity(), 1000u);
+  image.setResolution(300, 200);
+  image.invert();
+  EXPECT_EQ(image.data(), (Bytes{255, 55, 0}));
+  EXPECT_EQ(image.xResolution() * 1000 + image.yResolution(), 300200u);
+  Image bilevel(1, 1, 8, 1);
+  EXPECT_EQ(testing::errorOf<ImageException>([&] { bilevel.invert(); }),
+            "Unable to invert images if the number of bits per sample is not 8");
+  EXPECT_EQ(Image(8, 1, 4, 4, Bytes{1, 2, 3}).dataSize(), 3u);  // the count is not checked here
+}
+
+TEST(DarknessTest, NamesMapToLevels) {
+  const std::pair<const char*, int> cases[] = {{"Lightest", 0}, {"Lighter", 1},  {"Light", 2},
+                                               {"Normal", 3},   {"Dark", 4},     {"Darker", 5},
+                                               {"Darkest", 6},  {"", 3},         {"dark", 3},
+                                               {"Darkest ", 3}, {"Lightest2", 3}};
+  for (const auto& [name, level] : cases) EXPECT_EQ(darknessFromName(name), level) << name;
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 // Shared helpers of the imaging tests: bit access written from the definition of the 1-bit
 // layout (most significant bit first), random bitmaps, and the message of a thrown exception.
-
 #include <cstdint>
 #include <random>
 #include <string>
@@ -18,11 +17,10 @@ inline bool bitAt(const std::vector<uint8_t>& data, uint32_t rowBytes, uint32_t 
   return (data[size_t{y} * rowBytes + x / 8] >> (7 - x % 8)) & 1;
 }
 
-inline void putBit(std::vector<uint8_t>& data, uint32_t rowBytes, uint32_t x, uint32_t y,
-                   bool bit) {
-  uint8_t& byte = data[size_t{y} * rowBytes + x / 8];
+inline void putBit(std::vector<uint8_t>& data, uint32_t rowBytes, uint32_t x, uint32_t y, bool on) {
   const uint8_t mask = static_cast<uint8_t>(0x80 >> (x % 8));
-  byte = bit ? (byte | mask) : (byte & ~mask);
+  uint8_t& byte = data[size_t{y} * rowBytes + x / 8];
+  byte = on ? (byte | mask) : (byte & ~mask);
 }
 
 // Random bitmap; `density` of 0..8 sets roughly density/8 of the bits. With cleanPadding the
@@ -33,14 +31,11 @@ inline Bitmap randomBitmap(uint32_t width, uint32_t height, uint32_t seed, int d
   const uint32_t rowBytes = (width + 7) / 8;
   std::vector<uint8_t> data(size_t{rowBytes} * height);
   for (uint8_t& byte : data) {
-    for (int k = 0; k < 8; ++k) {
-      if (static_cast<int>(random() % 8) < density) byte |= static_cast<uint8_t>(1 << k);
-    }
+    for (int k = 0; k < 8; ++k)
+      byte |= static_cast<uint8_t>((static_cast<int>(random() % 8) < density) << k);
   }
-  if (cleanPadding && width % 8 != 0) {
-    const uint8_t keep = static_cast<uint8_t>(0xFF00 >> (width % 8));
-    for (uint32_t y = 0; y < height; ++y) data[size_t{y} * rowBytes + rowBytes - 1] &= keep;
-  }
+  for (uint32_t y = 0; cleanPadding && width % 8 != 0 && y < height; ++y)
+    data[size_t{y} * rowBytes + rowBytes - 1] &= static_cast<uint8_t>(0xFF00 >> (width % 8));
   return Bitmap(std::move(data), width, height);
 }
 
