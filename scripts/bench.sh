@@ -1,5 +1,6 @@
 #!/bin/sh
-# Micro benchmarks (Google Benchmark), then whole jobs against CUPS's own filter.
+# Micro benchmarks (Google Benchmark), then whole jobs against CUPS's own filter,
+# then whole IPP jobs through the ornprint printer application against LPrint.
 set -eu
 build=${1:-build}
 for b in "$build"/bench/*_bench; do
@@ -9,3 +10,5 @@ for b in "$build"/bench/*_bench; do
 done
 echo "== whole jobs"
 python3 bench/whole_job.py "$build"
+echo "== printer applications"
+python3 bench/printer_app.py "$build"
