@@ -1,9 +1,10 @@
 #!/bin/sh
-# Installs the Debian packages the build, the tests and the demo need. Does
+# Installs the Debian packages the build, the tests, the demo and the bench need
+# (lprint is the peer the printer application is measured against). Does
 # nothing when they are all present; needs root (or sudo) otherwise.
 set -e
 PACKAGES="cmake ninja-build g++ make pkg-config libgtest-dev libbenchmark-dev zlib1g-dev
-  libjpeg-dev libpng-dev libtiff-dev libtiff-tools libcups2-dev libpappl-dev cups-ipp-utils cups cups-filters cups-ppdc
+  libjpeg-dev libpng-dev libtiff-dev libtiff-tools libcups2-dev libpappl-dev cups-ipp-utils lprint cups cups-filters cups-ppdc
   cups-client ghostscript poppler-utils openprinting-ppds clang libclang-rt-14-dev"
 missing=""
 for p in $PACKAGES; do
