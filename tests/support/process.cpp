@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -24,19 +25,13 @@ std::string tempPath(const char* tag) {
   return path;
 }
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 int openOrThrow(const std::string& path, int flags) {
   const int fd = open(path.c_str(), flags, 0644);
   if (fd < 0) throw std::runtime_error("cannot open " + path);
   return fd;
 }
 
-// In the child after fork: own process group, death with the parent, the three standard
-// descriptors (and 3 when given), environment, exec.
+// In the child: own process group, death with the parent, descriptors 0-2 (and 3), exec.
 [[noreturn]] void execChild(const std::vector<std::string>& argv, int in, int out, int err,
                             int backChannel,
                             const std::map<std::string, std::optional<std::string>>& env) {
@@ -95,9 +90,45 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOpti
   }
   if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-  result.out = slurp(outPath);
-  result.err = slurp(errPath);
+  result.out = fileContents(outPath);
+  result.err = fileContents(errPath);
   for (const std::string& path : {inPath, outPath, errPath}) std::remove(path.c_str());
+  return result;
+}
+
+ProcessResult runFilter(const std::string& ppd, const std::string& raster,
+                        const std::string& options, const std::vector<std::string>& extraArgs) {
+  std::vector<std::string> argv = {
+      std::string(ORN_BINARY_DIR) + "/rastertoorn", "7", "bob", "Test job", "1", options};
+  argv.insert(argv.end(), extraArgs.begin(), extraArgs.end());
+  ProcessOptions process;
+  process.input = raster;
+  process.env["PPD"] = ppd.empty() ? std::nullopt : std::optional<std::string>(ppd);
+  return runProcess(argv, process);
+}
+
+std::string modelPPD(const std::string& language) {
+  return std::string(ORN_SOURCE_DIR) + "/models/orn-" + language + ".ppd";
+}
+
+std::string fileContents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string writeTempFile(const std::string& name, const std::string& content) {
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("orn-test-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir / name, std::ios::binary) << content;
+  return (dir / name).string();
+}
+
+std::vector<std::string> linesWithPrefix(const std::string& text, const std::string& prefix) {
+  std::vector<std::string> result;
+  for (const std::string& line : lines(text)) {
+    if (line.rfind(prefix, 0) == 0) result.push_back(line);
+  }
   return result;
 }
 

@@ -34,8 +34,20 @@ struct ProcessOptions {
 // timeout is killed with its group.
 ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
 
-// Lines of a text, without their line feeds.
-std::vector<std::string> lines(const std::string& text);
+// The built rastertoorn run as CUPS runs it: job 7, user bob, title "Test job", one copy, the
+// options and the extra arguments (an input file); PPD names the PPD (unset when empty).
+ProcessResult runFilter(const std::string& ppd, const std::string& raster,
+                        const std::string& options = "",
+                        const std::vector<std::string>& extraArgs = {});
+
+// A shipped PPD by printer language: "zpl", "lxpr" or "ktrn8q".
+std::string modelPPD(const std::string& language);
+
+std::vector<std::string> lines(const std::string& text);  // without their line feeds
+std::vector<std::string> linesWithPrefix(const std::string& text, const std::string& prefix);
+std::string fileContents(const std::string& path);
+// Writes a file into a per-process temp folder and returns its path.
+std::string writeTempFile(const std::string& name, const std::string& content);
 
 // The full path of a program found in PATH or the usual sbin folders, or "" when there is none.
 std::string findProgram(const std::string& name);
@@ -53,8 +65,7 @@ using Environment = std::vector<std::pair<std::string, std::string>>;
 CommandResult runCommand(const std::vector<std::string>& argv, const Environment& environment,
                          std::chrono::milliseconds timeout, const std::string& outputFile = "");
 
-// A server process in its own process group, with standard output and error in a file. It is
-// killed when this object goes away and when the test process dies.
+// A server in its own process group, output in a file; killed with this object or the test.
 class BackgroundProcess {
  public:
   BackgroundProcess(const std::vector<std::string>& argv, const std::string& logPath);
