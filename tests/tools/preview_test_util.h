@@ -26,14 +26,14 @@ inline Tesselin::Bitmap randomBitmap(uint32_t width, uint32_t height, uint32_t s
   return bitmap;
 }
 
-// The graphic drawn dot by dot onto a white picture of the given size.
+// The graphic drawn dot by dot onto a picture (white unless given) of the given size.
 inline Tesselin::Bitmap placed(const Tesselin::Bitmap& graphic, uint32_t width, uint32_t height,
-                               uint32_t x, uint32_t y) {
-  Tesselin::Bitmap picture(width, height);
+                               uint64_t x, uint64_t y, Tesselin::Bitmap picture = {}) {
+  if (picture.width() == 0) picture = Tesselin::Bitmap(width, height);
   for (uint32_t gy = 0; gy < graphic.height(); ++gy) {
     for (uint32_t gx = 0; gx < graphic.width(); ++gx) {
       if (x + gx < width && y + gy < height && graphic.getPixel(gx, gy)) {
-        picture.setPixel(x + gx, y + gy, true);
+        picture.setPixel(static_cast<uint32_t>(x + gx), static_cast<uint32_t>(y + gy), true);
       }
     }
   }

@@ -1,0 +1,401 @@
+// The decoders of `orntool preview` on hand-made printer data: where each graphic lands, every
+// form of the graphic data, and damaged or cut-short input rejected with a one-line reason.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "imaging/bitmap_encoding.h"
+#include "orntool/preview_image.h"
+#include "orntool/preview_ktrn8q.h"
+#include "orntool/preview_lxpr.h"
+#include "orntool/preview_png.h"
+#include "orntool/preview_zpl.h"
+#include "orntool/preview_zpl_graphic.h"
+#include "preview_test_util.h"
+
+using namespace OrnTool;
+using namespace PreviewTest;
+
+namespace {
+
+std::string bytes(std::initializer_list<int> values) {
+  std::string text;
+  for (int v : values) text += static_cast<char>(v);
+  return text;
+}
+
+std::string readable(const std::string& body) { return "{" + body + "|}\n"; }
+std::string unreadable(const std::string& body) { return "\x1B" + body + std::string("\n\0", 2); }
+
+// One LXPR label as the filter sends it: size, adjustment, clear, graphic, issue.
+std::string lxprLabel(std::string (*frame)(const std::string&), const std::string& graphic) {
+  return frame("D0538,0762,0508") + frame("AX;+050,+000,+00") + frame("C") + frame(graphic) +
+         frame("XS;I,0001,0002C4000");
+}
+
+std::string skarnBytes(const Tesselin::Bitmap& bitmap) {
+  const std::vector<uint8_t> encoded = Tesselin::encodeSkarn(bitmap);
+  return std::string(encoded.begin(), encoded.end());
+}
+
+const std::string kInit = bytes({0x1B, 0x40}), kFront = bytes({0x1F, 0x63, 0x00, 0x00});
+const std::string kBack = bytes({0x1F, 0x63, 0x01, 0x00}), kCut = bytes({0x1B, 0x69});
+const std::string kSimplexPrint = bytes({0x1B, 0x0C}), kDuplexPrint = bytes({0x1F, 0x64});
+std::string mode(int m) { return bytes({0x1F, 0x62, m, 0x00}); }
+std::string height(int rows) { return bytes({0x1B, 0x50, rows & 0xFF, rows >> 8}); }
+std::string feed(int rows) { return bytes({0x1F, 0x61, rows & 0xFF, rows >> 8}); }
+std::string row(const Tesselin::Bitmap& bitmap, uint32_t y) {
+  const auto data = bitmap.row(y);
+  return bytes({0x1B, 0x2E, 0x00, 0x01, 0x00, 0x00}) + std::string(data.begin(), data.end());
+}
+
+const std::string kZplLabel =
+    "~DGR:PAGE.GRF,4,2,\n8001C003\n^XA\n^FX JOB NAME: Box_1^FS\n^PR4,4,\n^FO0,3\n"
+    "^IMR:PAGE.GRF^FS\n^XZ\n^IDR:PAGE.GRF^FS\n";
+
+TEST(PreviewZpl, GraphicsLandAtTheirFieldOrigins) {
+  auto labels = decodeZpl(bytesOf(kZplLabel));
+  ASSERT_EQ(labels.size(), 1u);
+  EXPECT_EQ(labels[0].name, "label-1");
+  ASSERT_EQ(labels[0].bitmap.width(), 16u);
+  ASSERT_EQ(labels[0].bitmap.height(), 5u);
+  EXPECT_EQ(labels[0].bitmap.data(),
+            std::vector<uint8_t>({0, 0, 0, 0, 0, 0, 0x80, 0x01, 0xC0, 0x03}));
+
+  // Line feeds inside the data and lower-case digits.
+  const Tesselin::Bitmap graphic = randomBitmap(800, 3, 8);
+  std::string hex;
+  for (size_t i = 0; i < graphic.data().size(); ++i) {
+    hex += "0123456789abcdef"[graphic.data()[i] >> 4];
+    hex += "0123456789abcdef"[graphic.data()[i] & 15];
+    if (i % 40 == 0) hex += "\n";
+  }
+  labels = decodeZpl(bytesOf("~DGR:PAGE.GRF,300,100,\n" + hex +
+                             "\n^XA\n^FO0,7\n^IMR:PAGE.GRF^FS\n^XZ\n^IDR:PAGE.GRF^FS\n"));
+  ASSERT_EQ(labels.size(), 1u);
+  EXPECT_EQ(labels[0].bitmap.data(), placed(graphic, 800, 10, 0, 7).data());
+
+  labels = decodeZpl(
+      bytesOf("~DGR:PAGE.GRF,0,102,\n\n^XA\n^FO0,0\n^IMR:PAGE.GRF^FS\n^XZ\n^IDR:PAGE.GRF^FS\n"));
+  ASSERT_EQ(labels.size(), 1u);
+  EXPECT_EQ(labels[0].bitmap.width(), 816u);
+  EXPECT_FALSE(hasInk(labels[0].bitmap));
+
+  labels = decodeZpl(bytesOf("~DGA,2,1,FF81^XA^PW40^LL30^FO9,2^IMA^FS^XZ^XA^FO0,0^XGA,1,1^FS^XZ"));
+  ASSERT_EQ(labels.size(), 2u);
+  Tesselin::Bitmap graphicA(8, 2);
+  graphicA.data() = {0xFF, 0x81};
+  EXPECT_EQ(labels[0].bitmap.data(), placed(graphicA, 40, 30, 9, 2).data());
+  EXPECT_EQ(labels[1].bitmap.data(), graphicA.data());
+  EXPECT_EQ(labels[1].bitmap.height(), 2u);
+}
+
+TEST(PreviewZplGraphic, DecodesEveryForm) {
+  // Rows 12 22 20, 12 22 20, FF FF FF (the zlib data made by Python's zlib, the CRC by hand).
+  const std::vector<uint8_t> rows = {0x12, 0x22, 0x20, 0x12, 0x22, 0x20, 0xFF, 0xFF, 0xFF};
+  for (const char* text : {"1J2,:!", ":Z64:eNoTUlIQUlL4//8/AAorA6Y=:0FE1", "\n1J2,\n:\n!\n",
+                           "1222201222\n20FFFFFF\n", ":B64:EiIgEiIg////:A953"}) {
+    EXPECT_EQ(decodeZplGraphicData(text, 9, 3), rows) << text;
+  }
+}
+
+TEST(PreviewLxpr, GraphicsArePlacedDotForDot) {
+  // Data bytes 7C 7D are the end of a readable command: the decoder must go by the length.
+  Tesselin::Bitmap graphic(16, 3);
+  graphic.data() = {0x7C, 0x7D, 0x80, 0x01, 0xFF, 0x7C};
+  // 10 tenths at 203 dpi are dot 8; 762 x 508 tenths are 3 x 2 inches.
+  auto labels = decodeLxpr(
+      bytesOf(lxprLabel(readable, "SG;0010,0020,0016,0003,1," + rawBytes(graphic))), 203);
+  ASSERT_EQ(labels.size(), 1u);
+  EXPECT_EQ(labels[0].name, "label-1");
+  EXPECT_EQ(labels[0].bitmap.width(), 609u);
+  EXPECT_EQ(labels[0].bitmap.height(), 406u);
+  EXPECT_EQ(labels[0].bitmap.data(), placed(graphic, 609, 406, 8, 16).data());
+  const auto unframed = decodeLxpr(
+      bytesOf(lxprLabel(unreadable, "SG;0010,0020,0016,0003,1," + rawBytes(graphic))), 203);
+  ASSERT_EQ(unframed.size(), 1u);
+  EXPECT_EQ(unframed[0].bitmap.data(), labels[0].bitmap.data());
+
+  for (uint32_t width : {1u, 37u, 64u, 520u}) {
+    SCOPED_TRACE(width);
+    const Tesselin::Bitmap skarn = randomBitmap(width, 23, width);
+    labels = decodeLxpr(
+        bytesOf(lxprLabel(readable, "SG;0031,0031,0" + std::to_string(1000 + width).substr(1) +
+                                        ",0300,3," + skarnBytes(skarn))),
+        300);
+    ASSERT_EQ(labels.size(), 1u);
+    // At 300 dpi: 900 x 600 dots; 31 tenths: dot 37 (36.6 rounded up).
+    EXPECT_EQ(labels[0].bitmap.data(), placed(skarn, 900, 600, 37, 37).data());
+  }
+}
+
+TEST(PreviewLxpr, EveryIssueIsALabelClearDropsGraphicsAndBigGraphicsGrowIt) {
+  const Tesselin::Bitmap first = randomBitmap(8, 2, 1, 100), second = randomBitmap(8, 2, 2, 100);
+  const std::string data =
+      readable("D0100,0100,0100") + readable("SG;0000,0000,0008,0002,1," + rawBytes(first)) +
+      readable("C") + readable("SG;0000,0050,0008,0002,1," + rawBytes(second)) +
+      readable("XBaa;0000,0000,r,T24,G0,V1,B01=ABCD") + readable("XS;I,0002,0000D3000") +
+      readable("D0100,0100,0100") + readable("C") + readable("XS;I,0001,0000C3000") +
+      readable("D0010,0010,0010") +
+      readable("SG;0005,0005,0020,0004,1," + rawBytes(randomBitmap(20, 4, 9))) +
+      readable("XS;I,0001,0000C3000");
+  const auto labels = decodeLxpr(bytesOf(data), 254);
+  ASSERT_EQ(labels.size(), 3u);
+  EXPECT_EQ(labels[1].name, "label-2");
+  EXPECT_EQ(labels[0].bitmap.data(), placed(second, 100, 100, 0, 50).data());
+  EXPECT_FALSE(hasInk(labels[1].bitmap));
+  EXPECT_EQ(labels[2].bitmap.width(), 25u);
+  EXPECT_EQ(labels[2].bitmap.height(), 10u);
+}
+
+TEST(PreviewKtrn8q, SidesHoldTheirRowsAndFeeds) {
+  const Tesselin::Bitmap page = randomBitmap(864, 3, 5);
+  auto sides = decodeKtrn8q(bytesOf(kInit + mode(0) + height(20) + kFront + row(page, 0) + feed(3) +
+                                    row(page, 1) + row(page, 2) + kSimplexPrint + kCut));
+  ASSERT_EQ(sides.size(), 1u);
+  EXPECT_EQ(sides[0].name, "ticket-1-front");
+  Tesselin::Bitmap expected(864, 20);
+  for (const auto& [from, to] : {std::pair{0u, 0u}, {1u, 4u}, {2u, 5u}}) {
+    for (uint32_t x = 0; x < 864; ++x) expected.setPixel(x, to, page.getPixel(x, from));
+  }
+  EXPECT_EQ(sides[0].bitmap.data(), expected.data());
+
+  const Tesselin::Bitmap front = randomBitmap(864, 2, 1), back = randomBitmap(864, 2, 2);
+  sides = decodeKtrn8q(bytesOf(kInit + mode(2) + height(2) + kFront + row(front, 0) +
+                               row(front, 1) + kBack + row(back, 0) + row(back, 1) + kDuplexPrint +
+                               kCut + kFront + row(front, 0) + kBack + kDuplexPrint));
+  ASSERT_EQ(sides.size(), 4u);
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(sides[i].name, "ticket-" + std::to_string(i / 2 + 1) + (i % 2 ? "-back" : "-front"));
+  }
+  EXPECT_EQ(sides[0].bitmap.data(), front.data());
+  EXPECT_EQ(sides[1].bitmap.data(), back.data());
+  EXPECT_FALSE(hasInk(sides[3].bitmap));
+  EXPECT_EQ(sides[3].bitmap.height(), 2u);
+
+  // Without a page height a side is as tall as its rows reach; feeds add up past 65535.
+  const Tesselin::Bitmap black = randomBitmap(864, 1, 3, 100);
+  sides = decodeKtrn8q(bytesOf(kInit + mode(1) + kBack + feed(9) + row(black, 0) + kSimplexPrint));
+  ASSERT_EQ(sides.size(), 1u);
+  EXPECT_EQ(sides[0].name, "ticket-1-back");
+  EXPECT_EQ(sides[0].bitmap.data(), placed(black, 864, 10, 0, 9).data());
+  sides = decodeKtrn8q(
+      bytesOf(kInit + mode(0) + kFront + feed(0xFFFF) + feed(1) + row(black, 0) + kSimplexPrint));
+  ASSERT_EQ(sides.size(), 1u);
+  EXPECT_EQ(sides[0].bitmap.height(), 65537u);
+  EXPECT_TRUE(sides[0].bitmap.getPixel(5, 65536));
+  EXPECT_FALSE(sides[0].bitmap.getPixel(5, 65535));
+}
+
+using Decode = void (*)(const std::string&);
+void zpl(const std::string& d) { decodeZpl(bytesOf(d)); }
+void lxpr(const std::string& d) { decodeLxpr(bytesOf(d), 600); }
+void ktrn8q(const std::string& d) { decodeKtrn8q(bytesOf(d)); }
+void graphic(const std::string& d) { decodeZplGraphicData(d, 9, 3); }
+
+// A stream cut anywhere is rejected, except right after a complete label (at the lengths
+// given) or, for ZPL, after the ^XZ that prints it when only the deletion is cut short.
+TEST(PreviewDecoders, EveryCutShortStreamFailsCleanly) {
+  const Tesselin::Bitmap g = randomBitmap(30, 5, 4), page = randomBitmap(864, 2, 6);
+  const std::string lxprOne = lxprLabel(readable, "SG;0000,0000,0030,0300,3," + skarnBytes(g));
+  const std::string ktOne =
+      kInit + mode(0) + height(4) + kFront + row(page, 0) + feed(1) + row(page, 1) + kSimplexPrint;
+  const std::string zplPrinted = kZplLabel.substr(0, kZplLabel.find("^XZ") + 3);
+  const std::vector<std::tuple<Decode, std::string, std::vector<size_t>>> streams = {
+      {zpl, kZplLabel, {}},
+      {lxpr,
+       lxprOne + lxprLabel(unreadable, "SG;0000,0000,0030,0005,1," + rawBytes(g)),
+       {lxprOne.size() - 1, lxprOne.size()}},
+      {ktrn8q,
+       ktOne + kCut + kFront + row(page, 1) + kSimplexPrint,
+       {ktOne.size(), ktOne.size() + kCut.size()}},
+      {graphic, "1J2,:!", {}},
+      {graphic, ":Z64:eNoTUlIQUlL4//8/AAorA6Y=:0FE1", {}},
+  };
+  for (const auto& [decode, full, complete] : streams) {
+    for (size_t length = 0; length < full.size(); ++length) {
+      SCOPED_TRACE(full.substr(0, 30) + " cut at " + std::to_string(length));
+      const bool whole = std::find(complete.begin(), complete.end(), length) != complete.end();
+      try {
+        decode(full.substr(0, length));
+        EXPECT_TRUE(whole || (decode == zpl && length >= zplPrinted.size()));
+      } catch (const PreviewError& e) {
+        EXPECT_FALSE(whole);
+        if (decode == zpl && length >= zplPrinted.size()) {
+          EXPECT_NE(std::string(e.what()).find("cut short"), std::string::npos) << e.what();
+        }
+      }
+    }
+    decode(full);
+  }
+  EXPECT_EQ(decodeZpl(bytesOf(zplPrinted)).size(), 1u);
+}
+
+// Damaged data of every language: a PreviewError whose message is one line and gives the reason.
+TEST(PreviewDecoders, DamagedDataIsRejectedWithAOneLineReason) {
+  const std::string issue = readable("XS;I,0001,0000C3000");
+  const std::string z64 = ":Z64:eNoTUlIQUlL4//8/AAorA6Y=";
+  std::string endless = kInit + kFront;
+  for (int i = 0; i < 5; ++i) endless += feed(0xFFFF);
+  const std::vector<std::tuple<const char*, Decode, std::string, const char*>> cases = {
+      {"text outside commands", zpl, "hello ^XA^XZ", ""},
+      {"unknown graphic", zpl, "^XA^FO0,0^IMR:NONE.GRF^FS^XZ", ""},
+      {"not hexadecimal", zpl, "~DGA,2,1,FG81^XA^IMA^XZ", ""},
+      {"ragged rows", zpl, "~DGA,3,2,FF8100^XA^IMA^XZ", ""},
+      {"zero-byte rows", zpl, "~DGA,2,0,FF81^XA^IMA^XZ", ""},
+      {"huge graphic", zpl, "~DGA,999999999,1,00^XA^IMA^XZ", ""},
+      {"malformed origin", zpl, "~DGA,1,1,FF^XA^FOx,1^IMA^XZ", ""},
+      {"end without start", zpl, "^XZ", ""},
+      {"start inside a format", zpl, "^XA^XA^XZ", ""},
+      {"not ended", zpl, "^XA^FO0,0", ""},
+      {"graphic far away", zpl, "~DGA,1,1,FF^XA^FO999999999,0^IMA^XZ", ""},
+      {"deleted while placed", zpl, "~DGA,1,1,FF^XA^IMA^IDA^XZ", ""},
+      {"no label", zpl, "~DGA,1,1,FF", ""},
+      {"damaged number quoted", zpl, "~DGR:PAGE.GRF,72\xcb\n\n^XA,1,FF^XZ", "\\xCB\\x0A"},
+      {"CRC", graphic, z64 + ":0FE2", "CRC of the graphic is 0FE2, its data gives 0FE1"},
+      {"short CRC", graphic, z64 + ":0FE", "CRC of the graphic is malformed"},
+      {"no CRC", graphic, z64, "has no CRC"},
+      {"base64", graphic, ":Z64:eNoT*lIQUlL4//8/AAorA6Y=:3AD9",
+       "base64 text of the graphic is damaged"},
+      {"Z64 cut short", graphic, ":Z64:eNoTUlIQUlL4//8/:82A8", "Z64 data is cut short"},
+      {"not zlib", graphic, ":Z64:aGVsbG8gd29ybGQ=:91E4", "not valid zlib data"},
+      {"more bytes", [](const std::string& d) { decodeZplGraphicData(d, 6, 3); }, z64 + ":0FE1",
+       "more bytes than the graphic's 6"},
+      {"fewer bytes", [](const std::string& d) { decodeZplGraphicData(d, 12, 3); }, z64 + ":0FE1",
+       "fewer bytes than the graphic's 12"},
+      {"long repeat", graphic, "1J2,zG0", "a repeat count of 401 runs past the end of row 2"},
+      {"repeat past row", graphic, "1L2", "a repeat count of 6 runs past the end of row 1"},
+      {"hex cut short", graphic, "1J2,:", "cut short"},
+      {"too much hex", graphic, "1J2,:!0", "goes on past its 9 bytes"},
+      {"first row repeated", graphic, ":", "repeats a row before the first one"},
+      {"repeat mid-row", graphic, "1:", "in the middle of a row"},
+      {"count without digit", graphic, "1J,", "not followed by a hexadecimal digit"},
+      {"not a digit", graphic, "1J2#", "not a hexadecimal digit"},
+      {"byte outside a command", lxpr, "X" + issue, ""},
+      {"unknown graphic type", lxpr, readable("SG;0000,0000,0008,0001,2,\x01") + issue, ""},
+      {"no graphic type", lxpr, readable("SG;0000,0000,0008,0001") + issue, ""},
+      {"number expected", lxpr, readable("SG;0000,,0008,0001,1,\x01") + issue, ""},
+      {"number too long", lxpr, readable("SG;0000000000,0000,0008,0001,1,\x01") + issue, ""},
+      {"zero width", lxpr, readable("SG;0000,0000,0000,0001,1,") + issue, ""},
+      {"huge raw graphic", lxpr, readable("SG;0000,0000,999999999,999999999,1,") + issue, ""},
+      {"SKARN wider than 4096", lxpr, readable("SG;0000,0000,4097,0300,3,\x00\x01\x00") + issue,
+       ""},
+      {"SKARN byte beyond the row", lxpr,
+       readable(std::string("SG;0000,0000,0008,0300,3,\x00\x03\x80\x40\x80", 30)) + issue, ""},
+      {"SKARN record cut short", lxpr,
+       readable(std::string("SG;0000,0000,0008,0300,3,\x00\x02\x80\x80", 29)) + issue, ""},
+      {"raw data too long", lxpr, readable("SG;0000,0000,0008,0001,1,\x01\x02") + issue, ""},
+      {"malformed size", lxpr, readable("D12,34") + issue, ""},
+      {"size cut by a line feed", lxpr, readable("D1554,1\n016,1524") + issue,
+       "malformed label size"},
+      {"size with control bytes", lxpr, readable("D1554,1016,15\r\x01") + issue,
+       "malformed label size"},
+      {"size not issued", lxpr, readable("D0100,0100,0100"), ""},
+      {"no label", lxpr, readable("C") + readable("AX;+000,+000,+00"), ""},
+      {"not terminated", lxpr, "{XS;I,0001,0000C3000", ""},
+      {"graphic far off the label", lxpr,
+       readable("D0100,0100,0100") + readable("SG;999999999,0000,0008,0001,1,\x01") + issue, ""},
+      {"below 100 dpi", [](const std::string& d) { decodeLxpr(bytesOf(d), 99); }, issue, ""},
+      {"above 600 dpi", [](const std::string& d) { decodeLxpr(bytesOf(d), 601); }, issue, ""},
+      {"unknown command", ktrn8q, kInit + bytes({0x1B, 0x41}) + kSimplexPrint, ""},
+      {"text", ktrn8q, "hello", ""},
+      {"unknown side", ktrn8q, kInit + bytes({0x1F, 0x63, 0x02, 0x00}) + kSimplexPrint, ""},
+      {"unknown mode", ktrn8q, kInit + mode(3) + kSimplexPrint, ""},
+      {"row header", ktrn8q,
+       kInit + kFront + bytes({0x1B, 0x2E, 0x00, 0x02, 0x00, 0x00}) + std::string(108, '\0') +
+           kSimplexPrint,
+       ""},
+      {"too long", ktrn8q, endless + row(randomBitmap(864, 1, 1), 0) + kSimplexPrint, ""},
+      {"not printed", ktrn8q, kInit + kFront, ""},
+      {"no ticket", ktrn8q, kInit + mode(0), ""},
+  };
+  for (const auto& [what, decode, data, reason] : cases) {
+    SCOPED_TRACE(what);
+    try {
+      decode(data);
+      ADD_FAILURE() << "no error";
+    } catch (const PreviewError& e) {
+      const std::string message = e.what();
+      EXPECT_NE(message.find(reason), std::string::npos) << message;
+      EXPECT_EQ(message.find_first_of("\r\n"), std::string::npos) << message;
+    }
+  }
+}
+
+TEST(PreviewImage, DrawBitmapMatchesPerDotReference) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 300; ++round) {
+    const uint32_t width = 1 + random() % 70, height = 1 + random() % 12;
+    const Tesselin::Bitmap canvas = randomBitmap(width, height, random(), 33);
+    // Random bytes, bits beyond the width included: drawing must ignore those.
+    Tesselin::Bitmap graphic(1 + random() % 40, 1 + random() % 10);
+    for (auto& byte : graphic.data()) byte = static_cast<uint8_t>(random());
+    const uint64_t x = random() % (width + 10), y = random() % (height + 4);
+    Tesselin::Bitmap drawn = canvas;
+    drawBitmap(drawn, graphic, x, y);
+    ASSERT_EQ(drawn.data(), placed(graphic, width, height, x, y, canvas).data())
+        << "round " << round << " at " << x << "," << y;
+  }
+}
+
+TEST(PreviewImage, CanvasInkAndMessages) {
+  EXPECT_THROW(makeCanvas(0, 5), PreviewError);
+  EXPECT_THROW(makeCanvas(5, 0), PreviewError);
+  EXPECT_THROW(makeCanvas(uint64_t{1} << 33, 1), PreviewError);
+  EXPECT_THROW(makeCanvas(100000, 100000), PreviewError);
+  const Tesselin::Bitmap canvas = makeCanvas(13, 2);
+  EXPECT_EQ(canvas.width(), 13u);
+  EXPECT_EQ(canvas.height(), 2u);
+  EXPECT_FALSE(hasInk(canvas));
+
+  Tesselin::Bitmap bitmap(10, 3);
+  bitmap.data()[bitmap.bytesPerRow() * 2 + 1] = 0x3F;  // only dots 10..15 of the last row
+  EXPECT_FALSE(hasInk(bitmap));
+  bitmap.setPixel(9, 2, true);
+  EXPECT_TRUE(hasInk(bitmap));
+
+  for (const auto& [text, expected] :
+       std::vector<std::pair<std::string, std::string>>{{"plain text, 0-9 ~", "plain text, 0-9 ~"},
+                                                        {"a\nb", "a\\x0Ab"},
+                                                        {"\r\t", "\\x0D\\x09"},
+                                                        {std::string("\0x", 2), "\\x00x"},
+                                                        {"\x7f\x80\xff", "\\x7F\\x80\\xFF"},
+                                                        {"back\\slash", "back\\\\slash"},
+                                                        {"", ""}}) {
+    EXPECT_EQ(printableMessage(text), expected) << text;
+  }
+}
+
+TEST(PreviewPng, LibpngReadsBackEveryDot) {
+  const std::string path =
+      std::filesystem::temp_directory_path() / ("orn-preview-" + std::to_string(getpid()) + ".png");
+  for (uint32_t width : {1u, 7u, 8u, 9u, 813u}) {
+    SCOPED_TRACE(width);
+    const Tesselin::Bitmap bitmap = randomBitmap(width, 11, width);
+    writePng(bitmap, path);
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str())) << image.message;
+    EXPECT_EQ(image.width, width);
+    EXPECT_EQ(image.height, 11u);
+    image.format = PNG_FORMAT_GRAY;
+    std::vector<uint8_t> grey(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, grey.data(), 0, nullptr)) << image.message;
+    for (uint32_t y = 0; y < 11; ++y) {
+      for (uint32_t x = 0; x < width; ++x) {
+        ASSERT_EQ(grey[y * width + x], bitmap.getPixel(x, y) ? 0 : 255) << x << "," << y;
+      }
+    }
+  }
+  std::filesystem::remove(path);
+  try {
+    writePng(Tesselin::Bitmap(8, 8), "/nonexistent-folder/x.png");
+    ADD_FAILURE() << "no error";
+  } catch (const PreviewError& e) {
+    EXPECT_NE(std::string(e.what()).find("/nonexistent-folder/x.png"), std::string::npos);
+  }
+}
+
+}  // namespace
