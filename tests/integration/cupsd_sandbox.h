@@ -2,8 +2,8 @@
 
 // A private CUPS scheduler for one test: its own configuration, spool, cache, state and log
 // folders in a fresh temp tree, listening on a free loopback port. ServerBin links CUPS's own
-// filters, back ends and helper programs plus the filter under test; DataDir links CUPS's
-// data with a model folder that can hold our PPDs, so that `lpadmin -m` finds them.
+// filters, back ends and helper programs plus a copy of the filter under test; DataDir links
+// CUPS's data with a model folder that can hold our PPDs, so that `lpadmin -m` finds them.
 #include <cups/ipp.h>
 
 #include <chrono>
@@ -22,8 +22,7 @@ struct CupsdSandboxSettings {
 
 class CupsdSandbox {
  public:
-  // The scheduler's path, or "" when CUPS's scheduler is not installed.
-  static std::string cupsdPath();
+  static std::string cupsdPath();  // "" when CUPS's scheduler is not installed
 
   explicit CupsdSandbox(const CupsdSandboxSettings& settings);
   ~CupsdSandbox();
@@ -33,9 +32,6 @@ class CupsdSandbox {
   // Starts the scheduler and waits until it accepts connections; throws with its log.
   void start(std::chrono::seconds timeout);
   void stop();
-
-  // No client command runs past this time (a test's overall time limit).
-  void setDeadline(std::chrono::steady_clock::time_point deadline) { deadline_ = deadline; }
 
   const std::string& root() const { return root_; }
   int port() const { return port_; }
@@ -53,15 +49,26 @@ class CupsdSandbox {
   ipp_jstate_t waitForJob(int job, std::chrono::steady_clock::time_point deadline) const;
 
   std::string errorLog() const;
-  // The error_log lines of one job.
-  std::vector<std::string> jobLog(int job) const;
+  std::string jobLog(int job) const;  // the error_log lines of one job
 
  private:
-  void writeConfiguration();
   std::string root_;
   int port_ = 0;
   std::unique_ptr<BackgroundProcess> cupsd_;
-  std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
 };
+
+// A temp folder that is removed again, reachable by CUPS's user when running as root.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// CUPS's folder (--serverbin, --datadir) as cups-config names it, or the fallback.
+std::string cupsConfig(const std::string& flag, const std::string& fallback);
 
 }  // namespace OrnTest
