@@ -146,18 +146,3 @@ TEST(JobFlowTest, StatusMessagesAndOutput) {
     }
   }
 }
-
-TEST(JobFlowTest, PageHeaderAndProgressLines) {
-  ProcessResult r = runFilter(writeTempFile("zpl.ppd", ppdText("ZPL")), onePageRaster());
-  const std::vector<std::string> debug = linesWithPrefix(r.err, "DEBUG: ");
-  for (const char* line :
-       {"DEBUG: Format endianness: big", "DEBUG: Printer language is ZPL", "DEBUG: cupsWidth: 16",
-        "DEBUG: cupsHeight: 2", "DEBUG: pageSize.x: 288", "DEBUG: pageSize.y: 432",
-        "DEBUG: cupsBitsPerColor: 1", "DEBUG: cupsBitsPerPixel: 1", "DEBUG: cupsBytesPerLine: 2",
-        "DEBUG: orientation: 0 deg", "DEBUG: resolution: 300x300",
-        "DEBUG: The page does not need to be tumbled"}) {
-    EXPECT_NE(std::find(debug.begin(), debug.end(), line), debug.end()) << line;
-  }
-  EXPECT_EQ(linesWithPrefix(r.err, "INFO: "), std::vector<std::string>{"INFO: Processing page: 1"});
-  EXPECT_EQ(linesWithPrefix(r.err, "PAGE: "), std::vector<std::string>{"PAGE: 1 1"});
-}

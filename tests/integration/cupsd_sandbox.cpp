@@ -11,32 +11,28 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
 namespace fs = std::filesystem;
 
 namespace OrnTest {
-
 namespace {
 
-// A folder or file that CUPS's unprivileged user may enter and read.
-void openUp(const fs::path& path) {
+void openUp(const fs::path& path) {  // CUPS's unprivileged user may enter and read it
   fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                             fs::perms::others_read | fs::perms::others_exec);
 }
 
-// Links every entry of `from` into `to`, except the one named.
 void linkEntries(const fs::path& from, const fs::path& to, const std::string& except) {
   if (!fs::is_directory(from)) return;
   for (const fs::directory_entry& entry : fs::directory_iterator(from)) {
-    if (entry.path().filename() != except)
-      fs::create_symlink(entry.path(), to / entry.path().filename());
+    const fs::path name = entry.path().filename();
+    if (name != except) fs::create_symlink(entry.path(), to / name);
   }
 }
 
-// Binds port 0 to learn a free port (port == 0), or tries to connect to the port.
+// With port 0 a free port (bound and let go), otherwise the port when it accepts connections.
 int loopback(int port) {
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
@@ -57,16 +53,14 @@ int loopback(int port) {
 
 }  // namespace
 
-TempFolder::TempFolder() {
-  std::string pattern = "/tmp/orn-integration-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-  openUp(path_);
+TempFolder::TempFolder() : path("/tmp/orn-cupsd-XXXXXX") {
+  if (mkdtemp(path.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  openUp(path);
 }
 
 TempFolder::~TempFolder() {
   std::error_code ignored;
-  if (std::getenv("ORN_KEEP_CUPSD_SANDBOX") == nullptr) fs::remove_all(path_, ignored);
+  if (std::getenv("ORN_KEEP_CUPSD_SANDBOX") == nullptr) fs::remove_all(path, ignored);
 }
 
 std::string cupsConfig(const std::string& flag, const std::string& fallback) {
@@ -80,16 +74,11 @@ std::string cupsConfig(const std::string& flag, const std::string& fallback) {
 std::string CupsdSandbox::cupsdPath() { return findProgram("cupsd"); }
 
 CupsdSandbox::CupsdSandbox(const CupsdSandboxSettings& settings) {
-  // As root the tree must be reachable by lp: /tmp is, a private TMPDIR may not be.
-  std::string pattern = "/tmp/orn-cupsd-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  root_ = pattern;
-  const fs::path root(root_);
-  for (const char* folder :
-       {"", "conf", "conf/ppd", "spool", "spool/tmp", "cache", "state", "log", "serverbin/filter",
-        "serverbin/backend", "serverbin/daemon", "data/model", "out"}) {
+  const fs::path root(tree_.path);
+  for (const char* folder : {"conf/ppd", "spool/tmp", "cache", "state", "log", "serverbin/filter",
+                             "serverbin/backend", "serverbin/daemon", "data/model", "out"}) {
     fs::create_directories(root / folder);
-    openUp(root / folder);
+    for (fs::path p = folder; !p.empty(); p = p.parent_path()) openUp(root / p);
   }
   const fs::path serverBin = cupsConfig("--serverbin", "/usr/lib/cups");
   for (const char* folder : {"filter", "backend", "daemon"}) {
@@ -105,60 +94,53 @@ CupsdSandbox::CupsdSandbox(const CupsdSandboxSettings& settings) {
 }
 
 CupsdSandbox::~CupsdSandbox() {
-  stop();
-  std::error_code ignored;
-  if (std::getenv("ORN_KEEP_CUPSD_SANDBOX") == nullptr) fs::remove_all(root_, ignored);
+  if (cupsd_) cupsd_->stop(std::chrono::seconds(10));
 }
 
 void CupsdSandbox::start(std::chrono::seconds timeout) {
   port_ = loopback(0);
-  // CUPS runs filters as this user and group: lp as root, otherwise the test's own user. The
-  // system group, for administration, must be another group: root.
-  const passwd* user = getpwuid(getuid());
-  const group* primary = getgrgid(getgid());
-  if (user == nullptr || primary == nullptr) throw std::runtime_error("unknown user");
-  std::ofstream(root_ + "/conf/cups-files.conf")
-      << "ServerRoot " << root_ << "/conf\nRequestRoot " << root_ << "/spool\nTempDir " << root_
-      << "/spool/tmp\nCacheDir " << root_ << "/cache\nStateDir " << root_ << "/state\nServerBin "
-      << root_ << "/serverbin\nDataDir " << root_ << "/data\nDocumentRoot " << root_
-      << "/data/doc-root\nErrorLog " << root_ << "/log/error_log\nAccessLog " << root_
-      << "/log/access_log\nPageLog " << root_ << "/log/page_log\nPrintcap " << root_
-      << "/state/printcap\nUser " << (getuid() == 0 ? "lp" : user->pw_name) << "\nGroup "
-      << (getuid() == 0 ? "lp" : primary->gr_name) << "\nSystemGroup root\nFileDevice Yes\n";
-  std::ofstream(root_ + "/conf/cupsd.conf")
+  const std::string& r = tree_.path;
+  // CUPS runs filters as lp when started as root, otherwise as the test's own user; the system
+  // group, for administration, must be another group.
+  const bool root = getuid() == 0;
+  std::ofstream(r + "/conf/cups-files.conf")
+      << "ServerRoot " << r << "/conf\nRequestRoot " << r << "/spool\nTempDir " << r
+      << "/spool/tmp\nCacheDir " << r << "/cache\nStateDir " << r << "/state\nServerBin " << r
+      << "/serverbin\nDataDir " << r << "/data\nDocumentRoot " << r << "/data/doc-root\nErrorLog "
+      << r << "/log/error_log\nAccessLog " << r << "/log/access_log\nPageLog " << r
+      << "/log/page_log\nPrintcap " << r << "/state/printcap\nUser "
+      << (root ? "lp" : getpwuid(getuid())->pw_name) << "\nGroup "
+      << (root ? "lp" : getgrgid(getgid())->gr_name) << "\nSystemGroup root\nFileDevice Yes\n";
+  std::ofstream(r + "/conf/cupsd.conf")
       << "LogLevel debug\nMaxLogSize 0\nListen 127.0.0.1:" << port_
       << "\nBrowsing No\nBrowseLocalProtocols none\nWebInterface No\nDefaultAuthType None\n"
          "ErrorPolicy abort-job\n<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
          "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n";
   cupsd_ = std::make_unique<BackgroundProcess>(
-      std::vector<std::string>{cupsdPath(), "-f", "-c", root_ + "/conf/cupsd.conf", "-s",
-                               root_ + "/conf/cups-files.conf"},
-      root_ + "/log/cupsd.out");
+      std::vector<std::string>{cupsdPath(), "-f", "-c", r + "/conf/cupsd.conf", "-s",
+                               r + "/conf/cups-files.conf"},
+      r + "/log/cupsd.out");
   for (const auto deadline = std::chrono::steady_clock::now() + timeout;
        cupsd_->running() && std::chrono::steady_clock::now() < deadline;) {
     if (loopback(port_) == port_) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
-  const std::string failure = fileContents(root_ + "/log/cupsd.out") + errorLog();
   cupsd_.reset();
-  throw std::runtime_error("cupsd did not start:\n" + failure);
+  throw std::runtime_error("cupsd did not start:\n" + fileContents(r + "/log/cupsd.out") +
+                           errorLog());
 }
 
-void CupsdSandbox::stop() {
-  if (cupsd_) cupsd_->stop(std::chrono::seconds(10));
-  cupsd_.reset();
-}
-
-CommandResult CupsdSandbox::client(const std::string& program, std::vector<std::string> arguments,
-                                   std::chrono::seconds timeout) const {
+CommandResult CupsdSandbox::client(const std::string& program,
+                                   std::vector<std::string> arguments) const {
   arguments.insert(arguments.begin(), findProgram(program));
-  return runCommand(
-      arguments, {{"CUPS_SERVER", "127.0.0.1:" + std::to_string(port_)}, {"LC_ALL", "C"}}, timeout);
+  return runCommand(arguments,
+                    {{"CUPS_SERVER", "127.0.0.1:" + std::to_string(port_)}, {"LC_ALL", "C"}},
+                    std::chrono::seconds(60));
 }
 
 int CupsdSandbox::submit(const std::string& queue, const std::string& file,
-                         const std::string& title, const std::vector<std::string>& options) const {
-  std::vector<std::string> arguments = {"-d", queue, "-t", title};
+                         const std::vector<std::string>& options) const {
+  std::vector<std::string> arguments = {"-d", queue, "-t", "Integration label"};
   for (const std::string& option : options) arguments.insert(arguments.end(), {"-o", option});
   arguments.push_back(file);
   const CommandResult result = client("lp", arguments);
@@ -166,9 +148,7 @@ int CupsdSandbox::submit(const std::string& queue, const std::string& file,
   const size_t at = result.output.find(answer);
   const int id =
       at == std::string::npos ? 0 : std::atoi(result.output.c_str() + at + answer.size());
-  if (result.exitStatus != 0 || id <= 0) {
-    throw std::runtime_error("lp failed for " + queue + ": " + result.output);
-  }
+  if (result.exitStatus != 0 || id <= 0) throw std::runtime_error("lp failed: " + result.output);
   return id;
 }
 
@@ -177,8 +157,7 @@ ipp_jstate_t CupsdSandbox::waitForJob(int job,
   http_t* http =
       httpConnect2("127.0.0.1", port_, nullptr, AF_INET, HTTP_ENCRYPTION_NEVER, 1, 5000, nullptr);
   if (http == nullptr) return IPP_JSTATE_PENDING;
-  // A scheduler that stops answering fails the request instead of blocking the test.
-  httpSetTimeout(http, 10.0, nullptr, nullptr);
+  httpSetTimeout(http, 10.0, nullptr, nullptr);  // a scheduler that hangs fails the request
   ipp_jstate_t state = IPP_JSTATE_PENDING;
   while (state < IPP_JSTATE_STOPPED && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -193,7 +172,7 @@ ipp_jstate_t CupsdSandbox::waitForJob(int job,
   return state >= IPP_JSTATE_STOPPED ? state : IPP_JSTATE_PENDING;
 }
 
-std::string CupsdSandbox::errorLog() const { return fileContents(root_ + "/log/error_log"); }
+std::string CupsdSandbox::errorLog() const { return fileContents(tree_.path + "/log/error_log"); }
 
 std::string CupsdSandbox::jobLog(int job) const {
   std::string log;

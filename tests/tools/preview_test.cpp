@@ -1,10 +1,13 @@
-// The decoders of `orntool preview` on hand-made printer data: where each graphic lands, every
-// form of the graphic data, and damaged or cut-short input rejected with a one-line reason.
+// The decoders of `orntool preview`: on hand-made printer data (where each graphic lands, every
+// form of the graphic data, damaged or cut-short input rejected with a one-line reason) and on
+// what the real filter writes for pages built in memory, which they must show dot for dot.
+// orntool preview itself writes PNGs that libpng reads back and reports errors in one line.
 #include <gtest/gtest.h>
 #include <png.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <random>
 
 #include "imaging/bitmap_encoding.h"
 #include "orntool/preview_image.h"
@@ -13,12 +16,47 @@
 #include "orntool/preview_png.h"
 #include "orntool/preview_zpl.h"
 #include "orntool/preview_zpl_graphic.h"
-#include "preview_test_util.h"
+#include "support/process.h"
+#include "support/raster_builder.h"
 
 using namespace OrnTool;
-using namespace PreviewTest;
+namespace fs = std::filesystem;
 
 namespace {
+
+std::span<const uint8_t> bytesOf(const std::string& text) {
+  return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
+}
+
+Tesselin::Bitmap randomBitmap(uint32_t width, uint32_t height, uint32_t seed,
+                              int blackPercent = 30) {
+  std::mt19937 random(seed);
+  Tesselin::Bitmap bitmap(width, height);
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < width; ++x) {
+      bitmap.setPixel(x, y, static_cast<int>(random() % 100) < blackPercent);
+    }
+  }
+  return bitmap;
+}
+
+// The graphic drawn dot by dot onto a picture (white unless given) of the given size.
+Tesselin::Bitmap placed(const Tesselin::Bitmap& graphic, uint32_t width, uint32_t height,
+                        uint64_t x, uint64_t y, Tesselin::Bitmap picture = {}) {
+  if (picture.width() == 0) picture = Tesselin::Bitmap(width, height);
+  for (uint32_t gy = 0; gy < graphic.height(); ++gy) {
+    for (uint32_t gx = 0; gx < graphic.width(); ++gx) {
+      if (x + gx < width && y + gy < height && graphic.getPixel(gx, gy)) {
+        picture.setPixel(static_cast<uint32_t>(x + gx), static_cast<uint32_t>(y + gy), true);
+      }
+    }
+  }
+  return picture;
+}
+
+std::string rawBytes(const Tesselin::Bitmap& bitmap) {
+  return std::string(bitmap.data().begin(), bitmap.data().end());
+}
 
 std::string bytes(std::initializer_list<int> values) {
   std::string text;
@@ -324,32 +362,7 @@ TEST(PreviewDecoders, DamagedDataIsRejectedWithAOneLineReason) {
   }
 }
 
-TEST(PreviewImage, DrawBitmapMatchesPerDotReference) {
-  std::mt19937 random(7);
-  for (int round = 0; round < 300; ++round) {
-    const uint32_t width = 1 + random() % 70, height = 1 + random() % 12;
-    const Tesselin::Bitmap canvas = randomBitmap(width, height, random(), 33);
-    // Random bytes, bits beyond the width included: drawing must ignore those.
-    Tesselin::Bitmap graphic(1 + random() % 40, 1 + random() % 10);
-    for (auto& byte : graphic.data()) byte = static_cast<uint8_t>(random());
-    const uint64_t x = random() % (width + 10), y = random() % (height + 4);
-    Tesselin::Bitmap drawn = canvas;
-    drawBitmap(drawn, graphic, x, y);
-    ASSERT_EQ(drawn.data(), placed(graphic, width, height, x, y, canvas).data())
-        << "round " << round << " at " << x << "," << y;
-  }
-}
-
-TEST(PreviewImage, CanvasInkAndMessages) {
-  EXPECT_THROW(makeCanvas(0, 5), PreviewError);
-  EXPECT_THROW(makeCanvas(5, 0), PreviewError);
-  EXPECT_THROW(makeCanvas(uint64_t{1} << 33, 1), PreviewError);
-  EXPECT_THROW(makeCanvas(100000, 100000), PreviewError);
-  const Tesselin::Bitmap canvas = makeCanvas(13, 2);
-  EXPECT_EQ(canvas.width(), 13u);
-  EXPECT_EQ(canvas.height(), 2u);
-  EXPECT_FALSE(hasInk(canvas));
-
+TEST(PreviewImage, InkAndMessages) {
   Tesselin::Bitmap bitmap(10, 3);
   bitmap.data()[bitmap.bytesPerRow() * 2 + 1] = 0x3F;  // only dots 10..15 of the last row
   EXPECT_FALSE(hasInk(bitmap));
@@ -368,9 +381,9 @@ TEST(PreviewImage, CanvasInkAndMessages) {
   }
 }
 
+// orntool preview's pictures (here of 812 to 816 dots) and writePng's of odd widths.
 TEST(PreviewPng, LibpngReadsBackEveryDot) {
-  const std::string path =
-      std::filesystem::temp_directory_path() / ("orn-preview-" + std::to_string(getpid()) + ".png");
+  const std::string path = fs::temp_directory_path() / ("orn-" + std::to_string(getpid()) + ".png");
   for (uint32_t width : {1u, 7u, 8u, 9u, 813u}) {
     SCOPED_TRACE(width);
     const Tesselin::Bitmap bitmap = randomBitmap(width, 11, width);
@@ -389,13 +402,115 @@ TEST(PreviewPng, LibpngReadsBackEveryDot) {
       }
     }
   }
-  std::filesystem::remove(path);
+  fs::remove(path);
   try {
     writePng(Tesselin::Bitmap(8, 8), "/nonexistent-folder/x.png");
     ADD_FAILURE() << "no error";
   } catch (const PreviewError& e) {
     EXPECT_NE(std::string(e.what()).find("/nonexistent-folder/x.png"), std::string::npos);
   }
+}
+
+// A 4 x 6 in, 203 dpi, 1-bit page of bars and boxes, like a label (SKARN keeps it small).
+OrnTest::TestPage labelPage(uint32_t seed) {
+  std::mt19937 random(seed);
+  OrnTest::TestPage page = OrnTest::bitmapPage(812, 1218);
+  page.resolution = 203;
+  for (int box = 0; box < 12; ++box) {
+    const uint32_t left = random() % 780, top = 20 + random() % 1100;
+    const uint32_t width = 1 + random() % (812 - left), height = 1 + random() % 90;
+    for (uint32_t y = top; y < std::min(top + height, 1200u); ++y) {
+      for (uint32_t x = left; x < left + width; ++x) {
+        if ((x / 3 + y) % 5 != 0) page.setPixel(x, y);
+      }
+    }
+  }
+  return page;
+}
+
+std::string printed(const std::string& language, const std::string& options,
+                    const std::vector<OrnTest::TestPage>& pages) {
+  const auto r =
+      OrnTest::runFilter(OrnTest::modelPPD(language), OrnTest::rasterStream(pages), options);
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  return r.out;
+}
+
+// Each language's pictures: as wide as its head (the page centred on it) and as tall as the
+// page, except that ZPL ends the label with its last inked row. KT-RN8Q prints three pages
+// on two sheets, the last back blank.
+TEST(PreviewOfFilterOutput, DecodedPicturesShowThePages) {
+  const struct {
+    const char *language, *options;
+    uint32_t width, left;
+  } cases[] = {
+      {"lxpr", "Compression=Auto", 812, 0},
+      {"lxpr", "Compression=SKARN LabelGap=Custom.7.5", 812, 0},
+      {"lxpr", "Compression=None CommandCharacters=Unreadable", 812, 0},
+      {"zpl", "PrintSpeed=3 ZPLCompression=None", 816, 0},
+      {"ktrn8q", "Duplex=DuplexNoTumble CuttingMode=EveryPage", 864, 24},
+  };
+  uint32_t seed = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.language) + " " + c.options);
+    std::vector<OrnTest::TestPage> pages = {labelPage(++seed), labelPage(++seed)};
+    if (c.left) pages.push_back(labelPage(++seed));
+    const std::string data = printed(c.language, c.options, pages);
+    const auto pictures = c.left           ? decodeKtrn8q(bytesOf(data))
+                          : c.width == 816 ? decodeZpl(bytesOf(data))
+                                           : decodeLxpr(bytesOf(data), 203);
+    ASSERT_EQ(pictures.size(), pages.size() + (c.left ? 1 : 0));
+    for (size_t i = 0; i < pages.size(); ++i) {
+      const Tesselin::Bitmap page(pages[i].data, 812, 1218), &picture = pictures[i].bitmap;
+      ASSERT_EQ(picture.width(), c.width);
+      const uint32_t height = c.width == 816 ? picture.height() : 1218;
+      ASSERT_EQ(picture.height(), height);
+      EXPECT_EQ(picture.data(), placed(page, c.width, height, c.left, 0).data()) << i;
+      // No ink on the page below a ZPL label.
+      EXPECT_TRUE(std::all_of(pages[i].data.begin() + size_t{height} * 102, pages[i].data.end(),
+                              [](uint8_t b) { return b == 0; }));
+    }
+    EXPECT_TRUE(!c.left || !hasInk(pictures[3].bitmap));
+  }
+}
+
+OrnTest::CommandResult orntool(const std::vector<std::string>& arguments) {
+  std::vector<std::string> argv = {ORN_ORNTOOL_PATH, "preview"};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  return OrnTest::runCommand(argv, {}, std::chrono::seconds(60));
+}
+
+TEST(PreviewCommand, WritesOnePngPerLabelOrOneErrorLine) {
+  const std::string job =
+      OrnTest::writeTempFile("job.zpl", printed("zpl", "", {labelPage(8), labelPage(9)}));
+  const std::string folder = job + ".pictures";
+  const auto result = orntool({"--language", "zpl", job, folder});
+  ASSERT_EQ(result.exitStatus, 0) << result.output;
+  EXPECT_EQ(result.output, folder + "/label-1.png (816 x 1102 dots)\n" + folder +
+                               "/label-2.png (816 x 1126 dots)\n");
+  EXPECT_TRUE(fs::exists(folder + "/label-2.png"));
+  EXPECT_FALSE(fs::exists(folder + "/label-3.png"));
+  fs::remove_all(folder);
+
+  const std::string damaged = OrnTest::writeTempFile("damaged.zpl", "~DGR:PAGE.GRF,4,2,\n80ZZ");
+  const std::string empty = OrnTest::writeTempFile("empty", ""), out = damaged + ".out";
+  for (const auto& arguments :
+       std::vector<std::vector<std::string>>{{"--language", "zpl", damaged, out},
+                                             {"--language", "lxpr", damaged, out},
+                                             {"--language=lxpr", "--dpi", "300", damaged, out},
+                                             {"--language", "ktrn8q", empty, out},
+                                             {"--language", "zpl", damaged + ".missing", out}}) {
+    const auto r = orntool(arguments);
+    EXPECT_EQ(r.exitStatus, 1) << r.output;
+    EXPECT_EQ(r.output.rfind("orntool preview: ", 0), 0u) << r.output;
+    EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
+  }
+  // All of a file is read, also a last byte alone in its block.
+  EXPECT_EQ(orntool({"--language", "zpl", OrnTest::writeTempFile("one-byte", "X"), out}).output,
+            "orntool preview: ZPL data, command at offset 0: text outside a command\n");
+  // A wrong command line is a usage error.
+  EXPECT_EQ(orntool({"--language", "pcl", "a", "b"}).exitStatus, 2);
+  EXPECT_EQ(orntool({"--language", "lxpr", "--dpi", "601", damaged, out}).exitStatus, 2);
 }
 
 }  // namespace
