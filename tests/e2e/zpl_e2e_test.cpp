@@ -101,7 +101,6 @@ TEST_P(ZplRendererTest, RenderedLabelsEqualThePages) {
       runFilter(modelPPD("zpl"), fileContents(raster), std::string("ZPLCompression=") + GetParam());
   ASSERT_EQ(r.exitStatus, 0) << r.err;
 
-  // One file per label, with the recall the renderer understands.
   const std::string end = "^IDR:PAGE.GRF^FS\n", recall = "^IMR:PAGE.GRF^FS";
   std::vector<std::string> pngs;
   std::string args;
@@ -125,7 +124,7 @@ TEST_P(ZplRendererTest, RenderedLabelsEqualThePages) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     ASSERT_TRUE(png_image_begin_read_from_file(&image, pngs[i].c_str())) << pngs[i];
-    image.format = PNG_FORMAT_GRAY;
+    image.format = PNG_FORMAT_GRAY;  // dark below 128
     std::vector<uint8_t> grey(PNG_IMAGE_SIZE(image));
     ASSERT_TRUE(png_image_finish_read(&image, nullptr, grey.data(), 0, nullptr));
     ASSERT_GE(image.width, pages[i].width);

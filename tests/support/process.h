@@ -1,8 +1,7 @@
 #pragma once
 
-// Child processes for the tests: a program run the way CUPS runs a filter (arguments,
-// environment, standard input from bytes, output captured), short commands with a time limit,
-// and a long-running server that dies with the test (also when the test itself is killed).
+// Child processes for the tests (each in its own process group, dying with the test): a program
+// run as CUPS runs a filter, commands with a time limit, and a long-running server.
 #include <sys/types.h>
 
 #include <chrono>
@@ -30,8 +29,7 @@ struct ProcessOptions {
   std::string outputFile;  // when set, standard output goes there instead of into out
 };
 
-// Runs argv (argv[0] a path) in its own process group; a child still running after the
-// timeout is killed with its group.
+// Runs argv (argv[0] a path); a child still running after the timeout is killed with its group.
 ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
 
 // The built rastertoorn run as CUPS runs it: job 7, user bob, title "Test job", one copy, the
@@ -60,19 +58,16 @@ struct CommandResult {
 
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
-// runProcess with no input and the two outputs together; with an output file, standard output
-// goes there and only standard error is captured.
+// runProcess without input, the outputs together (standard output in the file when named).
 CommandResult runCommand(const std::vector<std::string>& argv, const Environment& environment,
                          std::chrono::milliseconds timeout, const std::string& outputFile = "");
 
-// A server in its own process group, output in a file; killed with this object or the test.
+// A server, its output in a file; killed with this object or the test.
 class BackgroundProcess {
  public:
   BackgroundProcess(const std::vector<std::string>& argv, const std::string& logPath);
   ~BackgroundProcess();
   BackgroundProcess(const BackgroundProcess&) = delete;
-  BackgroundProcess& operator=(const BackgroundProcess&) = delete;
-
   bool running();
   // SIGTERM, then SIGKILL to the whole group once the grace time has passed.
   void stop(std::chrono::milliseconds grace);
