@@ -1,9 +1,8 @@
 #pragma once
 
-// A private CUPS scheduler for one test: its own configuration, spool, cache, state and log
-// folders in a fresh temp tree, listening on a free loopback port. ServerBin links CUPS's own
-// filters, back ends and helper programs plus the filter under test; DataDir links CUPS's
-// data with a model folder that can hold our PPDs, so that `lpadmin -m` finds them.
+// A private CUPS scheduler for one test in a fresh temp tree (configuration, spool, logs,
+// ServerBin with CUPS's programs and a copy of the filter, DataDir with an optional model
+// folder that `lpadmin -m orn/...` finds), listening on a free loopback port.
 #include <cups/ipp.h>
 
 #include <chrono>
@@ -20,48 +19,39 @@ struct CupsdSandboxSettings {
   std::string modelDir;    // linked as DataDir/model/orn when not empty
 };
 
+// A temp folder below /tmp that CUPS's user can read (also as root), removed again.
+struct TempFolder {
+  TempFolder();
+  ~TempFolder();
+  std::string path;
+};
+
 class CupsdSandbox {
  public:
-  // The scheduler's path, or "" when CUPS's scheduler is not installed.
-  static std::string cupsdPath();
-
+  static std::string cupsdPath();  // "" when CUPS's scheduler is not installed
   explicit CupsdSandbox(const CupsdSandboxSettings& settings);
   ~CupsdSandbox();
-  CupsdSandbox(const CupsdSandbox&) = delete;
-  CupsdSandbox& operator=(const CupsdSandbox&) = delete;
-
   // Starts the scheduler and waits until it accepts connections; throws with its log.
   void start(std::chrono::seconds timeout);
-  void stop();
-
-  // No client command runs past this time (a test's overall time limit).
-  void setDeadline(std::chrono::steady_clock::time_point deadline) { deadline_ = deadline; }
-
-  const std::string& root() const { return root_; }
+  const std::string& root() const { return tree_.path; }
   int port() const { return port_; }
-
-  // Runs a CUPS client program (lp, lpadmin, lpstat ...) against this scheduler.
-  CommandResult client(const std::string& program, std::vector<std::string> arguments,
-                       std::chrono::seconds timeout = std::chrono::seconds(60)) const;
-
+  // Runs a CUPS client program (lp, lpadmin, lpinfo ...) against this scheduler.
+  CommandResult client(const std::string& program, std::vector<std::string> arguments) const;
   // Submits a file with lp and returns the job id; throws when lp fails.
-  int submit(const std::string& queue, const std::string& file, const std::string& title,
+  int submit(const std::string& queue, const std::string& file,
              const std::vector<std::string>& options) const;
-
-  // Waits until the job has finished (completed, aborted, cancelled or stopped) and returns
-  // its state; IPP_JSTATE_PENDING when the time ran out first.
+  // The job's state once it has finished, or IPP_JSTATE_PENDING at the deadline.
   ipp_jstate_t waitForJob(int job, std::chrono::steady_clock::time_point deadline) const;
-
   std::string errorLog() const;
-  // The error_log lines of one job.
-  std::vector<std::string> jobLog(int job) const;
+  std::string jobLog(int job) const;  // the error_log lines of one job
 
  private:
-  void writeConfiguration();
-  std::string root_;
+  TempFolder tree_;
   int port_ = 0;
   std::unique_ptr<BackgroundProcess> cupsd_;
-  std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
 };
+
+// A folder that cups-config names (--serverbin, --datadir), or the fallback.
+std::string cupsConfig(const std::string& flag, const std::string& fallback);
 
 }  // namespace OrnTest

@@ -1,15 +1,8 @@
-// The regression inputs of the fuzz corpus run through the built filter for every
-// printer language: each ends in its exact Critical line or prints its pages, never
-// with a signal. The option and insertion-file inputs are parsed and sent as they are.
+// The regression inputs of the fuzz corpus through the built filter, checked by name for every
+// printer language: each ends in its exact Critical line or prints its pages, never with a
+// signal. The option and insertion-file inputs are parsed and sent as they are, and hostile
+// values (a line feed in an option, title codes, RFID framing) cannot change what is sent.
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
 
 #include "orntool/preview_zpl.h"
 #include "ppd/job_settings.h"
@@ -20,83 +13,53 @@ namespace {
 
 const std::string kCrit = "CRIT: An exception occurred during filter execution: ";
 
-std::string corpusPath(const std::string& target, const std::string& name) {
+std::string corpus(const std::string& target, const std::string& name) {
   return std::string(ORN_SOURCE_DIR) + "/fuzz/corpus/" + target + "/" + name;
 }
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  EXPECT_TRUE(in.good()) << path;
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+std::string options(const std::string& name) { return fileContents(corpus("option_string", name)); }
+
+// The raster from a file named on the command line, as CUPS does.
+ProcessResult run(const std::string& ppd, const std::string& raster, const std::string& opts = "") {
+  return runFilter(ppd, "", opts, {corpus("raster_reader", raster)});
 }
 
-std::vector<std::string> withPrefix(const std::string& err, const std::string& prefix) {
-  std::vector<std::string> found;
-  for (const std::string& line : lines(err)) {
-    if (line.rfind(prefix, 0) == 0) found.push_back(line);
-  }
-  return found;
+std::string insertionPPD(const std::string& name, const std::string& file) {
+  return writeTempFile(name + ".ppd",
+                       "*PPD-Adobe: \"4.3\"\n*ORNBarcodePrinterLanguage: ZPL\n"
+                       "*ORNPreJobInsertion File: \"" +
+                           file + "\"\n");
 }
-
-std::string modelPPD(const std::string& language) {
-  return std::string(ORN_SOURCE_DIR) + "/models/orn-" + language + ".ppd";
-}
-
-std::string tempFile(const std::string& name, const std::string& content) {
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("orn-robustness-" + std::to_string(static_cast<long>(getpid())));
-  std::filesystem::create_directories(dir);
-  const auto path = dir / name;
-  std::ofstream(path, std::ios::binary) << content;
-  return path.string();
-}
-
-// Runs the filter as CUPS does; the raster comes from a file named on the command line.
-ProcessResult runFilter(const std::string& ppd, const std::string& rasterPath,
-                        const std::string& options = "") {
-  ProcessOptions process;
-  process.env["PPD"] = ppd;
-  process.timeoutSeconds = 30;
-  return runProcess({std::string(ORN_BINARY_DIR) + "/rastertoorn", "7", "alice", "Regression", "1",
-                     options, rasterPath},
-                    process);
-}
-
-struct RasterCase {
-  const char* file;
-  const char* critical;  // nullptr: the job prints
-  int pages;
-};
-
-const RasterCase kRasterCases[] = {
-    {"bits_per_color_0", "Incorrect raster image format", 0},
-    {"bpl_1_width_huge", "Incorrect raster image format", 0},
-    {"height_x_bpl_overflow",
-     "Page of 18446744065119617025 bytes exceeds the limit of 268435456 bytes", 0},
-    {"v2_run_past_line", "Compressed raster data runs past the end of a line", 0},
-    {"header_then_eof", "Unable to read from input", 0},
-    {"truncated_v1_header", "Unable to read from input", 0},
-    {"blank_rows", nullptr, 1},
-    {"page2_wider_than_page1", nullptr, 2},
-    {"sync_only", nullptr, 0},
-};
 
 class RasterRegressionInputs : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(RasterRegressionInputs, EndAsExpected) {
-  for (const RasterCase& c : kRasterCases) {
+  const struct {
+    const char* file;
+    const char* critical;  // nullptr: the job prints
+    size_t pages;
+  } cases[] = {
+      {"bits_per_color_0", "Incorrect raster image format", 0},
+      {"bpl_1_width_huge", "Incorrect raster image format", 0},
+      {"height_x_bpl_overflow",
+       "Page of 18446744065119617025 bytes exceeds the limit of 268435456 bytes", 0},
+      {"v2_run_past_line", "Compressed raster data runs past the end of a line", 0},
+      {"v2_huge_line_one_byte", "Unable to read from input", 0},
+      {"header_then_eof", "Unable to read from input", 0},
+      {"truncated_v1_header", "Unable to read from input", 0},
+      {"blank_rows", nullptr, 1},
+      {"page2_wider_than_page1", nullptr, 2},
+      {"sync_only", nullptr, 0},
+  };
+  for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.file) + " through " + GetParam());
-    const ProcessResult r = runFilter(modelPPD(GetParam()), corpusPath("raster_reader", c.file));
+    const ProcessResult r = run(modelPPD(GetParam()), c.file);
     EXPECT_EQ(r.signal, 0);
-    const std::vector<std::string> critical = withPrefix(r.err, "CRIT: ");
-    if (c.critical) {
-      EXPECT_EQ(r.exitStatus, 1);
-      EXPECT_EQ(critical, std::vector<std::string>{kCrit + c.critical});
-    } else {
-      EXPECT_EQ(r.exitStatus, 0);
-      EXPECT_TRUE(critical.empty()) << r.err;
-    }
-    EXPECT_EQ(withPrefix(r.err, "PAGE: ").size(), static_cast<size_t>(c.pages));
+    EXPECT_EQ(r.exitStatus, c.critical ? 1 : 0) << r.err;
+    EXPECT_EQ(linesWithPrefix(r.err, "CRIT: "), c.critical
+                                                    ? std::vector<std::string>{kCrit + c.critical}
+                                                    : std::vector<std::string>{});
+    EXPECT_EQ(linesWithPrefix(r.err, "PAGE: ").size(), c.pages);
   }
 }
 
@@ -105,69 +68,75 @@ INSTANTIATE_TEST_SUITE_P(Languages, RasterRegressionInputs,
 
 // Blank rows are found within each row; both pages of different widths print white.
 TEST(RasterRegressionOutput, BlankPagesDecodeWhite) {
-  for (const char* file : {"blank_rows", "page2_wider_than_page1"}) {
+  for (const auto& [file, count] : {std::pair{"blank_rows", 1u}, {"page2_wider_than_page1", 2u}}) {
     SCOPED_TRACE(file);
-    const ProcessResult r = runFilter(modelPPD("zpl"), corpusPath("raster_reader", file));
+    const ProcessResult r = run(modelPPD("zpl"), file);
     ASSERT_EQ(r.exitStatus, 0) << r.err;
     const auto labels =
         OrnTool::decodeZpl(std::span(reinterpret_cast<const uint8_t*>(r.out.data()), r.out.size()));
-    EXPECT_EQ(labels.size(), std::string(file) == "blank_rows" ? 1u : 2u);
+    EXPECT_EQ(labels.size(), count);
     for (const auto& label : labels) EXPECT_FALSE(OrnTool::hasInk(label.bitmap));
   }
 }
 
-// Options and insertion files: each input holds a percent sign at its end, a line of
-// 20000 bytes or cut-short UTF-8 sequences.
+// Each input holds a percent sign at its end, a line of 20000 bytes or cut-short UTF-8.
 TEST(OptionRegressionInputs, ParseAsWritten) {
-  Quillfeather::JobSettings percent;
-  percent.parseOptions(readFile(corpusPath("option_string", "percent_at_end")));
-  EXPECT_EQ(percent.get("Title", ""), "100%");
-  EXPECT_EQ(percent.get("Note", ""), "%");
-  EXPECT_EQ(percent.get("PrintSpeed", ""), "4");
-
-  Quillfeather::JobSettings overlong;
-  overlong.parseOptions(readFile(corpusPath("option_string", "overlong_line")));
-  EXPECT_EQ(overlong.get("Title", ""), std::string(20000, 'x'));
-  EXPECT_EQ(overlong.get("Note", ""), "end");
-
-  Quillfeather::JobSettings utf8;
-  utf8.parseOptions(readFile(corpusPath("option_string", "truncated_utf8")));
-  EXPECT_EQ(utf8.get("Title", ""), "caf\xc3");
-  EXPECT_EQ(utf8.get("User", ""), "\xe2\x82");
-  EXPECT_EQ(utf8.get("PrintSpeed", ""), "4");
+  const std::vector<std::tuple<const char*, const char*, std::string>> cases = {
+      {"percent_at_end", "Title", "100%"},    {"percent_at_end", "Note", "%"},
+      {"percent_at_end", "PrintSpeed", "4"},  {"overlong_line", "Title", std::string(20000, 'x')},
+      {"overlong_line", "Note", "end"},       {"truncated_utf8", "Title", "caf\xc3"},
+      {"truncated_utf8", "User", "\xe2\x82"}, {"truncated_utf8", "PrintSpeed", "4"},
+  };
+  for (const auto& [file, key, value] : cases) {
+    Quillfeather::JobSettings settings;
+    settings.parseOptions(options(file));
+    EXPECT_EQ(settings.get(key, ""), value) << file << " " << key;
+  }
 }
 
-TEST(OptionRegressionInputs, JobsPrintWithThem) {
-  const std::string raster =
-      tempFile("one_page.ras", readFile(corpusPath("raster_reader", "valid_v3_be_1bit")));
+// Printed with a job, and as an insertion file sent line for line, unchanged, a line feed added.
+TEST(OptionRegressionInputs, JobsPrintWithThemAndInsertionFilesAreSentUnchanged) {
   for (const char* name : {"percent_at_end", "overlong_line", "truncated_utf8"}) {
     for (const char* language : {"zpl", "lxpr", "ktrn8q"}) {
       SCOPED_TRACE(std::string(name) + " through " + language);
-      const ProcessResult r =
-          runFilter(modelPPD(language), raster, readFile(corpusPath("option_string", name)));
+      const ProcessResult r = run(modelPPD(language), "valid_v3_be_1bit", options(name));
       EXPECT_EQ(r.signal, 0);
       EXPECT_EQ(r.exitStatus, 0) << r.err;
-      EXPECT_TRUE(withPrefix(r.err, "CRIT: ").empty());
-      EXPECT_EQ(withPrefix(r.err, "PAGE: ").size(), 1u);
+      EXPECT_TRUE(linesWithPrefix(r.err, "CRIT: ").empty());
+      EXPECT_EQ(linesWithPrefix(r.err, "PAGE: ").size(), 1u);
     }
+    const ProcessResult r = run(insertionPPD(name, corpus("option_string", name)), "sync_only");
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(r.out, options(name) + "\n") << name;
   }
 }
 
-// As an insertion file each input is sent line for line, unchanged, with a line feed added.
-TEST(InsertionRegressionInputs, FilesSentUnchanged) {
-  const std::string noPages = tempFile("sync_only.ras", "RaS3");
-  for (const char* name : {"percent_at_end", "overlong_line", "truncated_utf8"}) {
-    SCOPED_TRACE(name);
-    const std::string path = corpusPath("option_string", name);
-    const std::string ppd = tempFile(std::string(name) + ".ppd",
-                                     "*PPD-Adobe: \"4.3\"\n*ORNBarcodePrinterLanguage: ZPL\n"
-                                     "*ORNPreJobInsertion File: \"" +
-                                         path + "\"\n");
-    const ProcessResult r = runFilter(ppd, noPages);
-    EXPECT_EQ(r.signal, 0);
-    EXPECT_EQ(r.exitStatus, 0) << r.err;
-    EXPECT_EQ(r.out, readFile(path) + "\n");
-  }
+TEST(HardeningInputs, LineFeedInAValueCannotForgeAMessage) {
+  const ProcessResult r = run(modelPPD("zpl"), "valid_v3_be_1bit", options("line_feed_in_value"));
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(linesWithPrefix(r.err, "PAGE:"), std::vector<std::string>{"PAGE: 1 1"});
+  EXPECT_NE(r.err.find("WARNING: Invalid choice for PrintSpeed, replacing \"x\\x0APAGE: 99 1\""),
+            std::string::npos)
+      << r.err;
+}
+
+TEST(HardeningInputs, TitleCodesExpandInFull) {
+  const std::string title(255, 'T');
+  ProcessOptions process;
+  process.env["PPD"] = insertionPPD("title_codes", corpus("option_string", "title_codes"));
+  const ProcessResult r = runProcess({std::string(ORN_BINARY_DIR) + "/rastertoorn", "7", "eve",
+                                      title, "1", "", corpus("raster_reader", "sync_only")},
+                                     process);
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(r.out.size(), 2048u * (8 * title.size() + 1));
+}
+
+TEST(HardeningInputs, RFIDCheckedOnWhatIsSent) {
+  const ProcessResult r =
+      run(modelPPD("lxpr"), "valid_v3_be_1bit", options("rfid_framing_after_512"));
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_NE(r.out.find("=" + std::string(512, 'E') + "|}"), std::string::npos);
+  EXPECT_EQ(r.out.find("0099"), std::string::npos);
 }
 
 }  // namespace

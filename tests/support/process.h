@@ -1,8 +1,7 @@
 #pragma once
 
-// Child processes for the tests: a program run the way CUPS runs a filter (arguments,
-// environment, standard input from bytes, output captured), short commands with a time limit,
-// and a long-running server that dies with the test (also when the test itself is killed).
+// Child processes for the tests (each in its own process group, dying with the test): a program
+// run as CUPS runs a filter, commands with a time limit, and a long-running server.
 #include <sys/types.h>
 
 #include <chrono>
@@ -30,12 +29,23 @@ struct ProcessOptions {
   std::string outputFile;  // when set, standard output goes there instead of into out
 };
 
-// Runs argv (argv[0] a path) in its own process group; a child still running after the
-// timeout is killed with its group.
+// Runs argv (argv[0] a path); a child still running after the timeout is killed with its group.
 ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
 
-// Lines of a text, without their line feeds.
-std::vector<std::string> lines(const std::string& text);
+// The built rastertoorn run as CUPS runs it: job 7, user bob, title "Test job", one copy, the
+// options and the extra arguments (an input file); PPD names the PPD (unset when empty).
+ProcessResult runFilter(const std::string& ppd, const std::string& raster,
+                        const std::string& options = "",
+                        const std::vector<std::string>& extraArgs = {});
+
+// A shipped PPD by printer language: "zpl", "lxpr" or "ktrn8q".
+std::string modelPPD(const std::string& language);
+
+std::vector<std::string> lines(const std::string& text);  // without their line feeds
+std::vector<std::string> linesWithPrefix(const std::string& text, const std::string& prefix);
+std::string fileContents(const std::string& path);
+// Writes a file into a per-process temp folder and returns its path.
+std::string writeTempFile(const std::string& name, const std::string& content);
 
 // The full path of a program found in PATH or the usual sbin folders, or "" when there is none.
 std::string findProgram(const std::string& name);
@@ -48,20 +58,16 @@ struct CommandResult {
 
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
-// runProcess with no input and the two outputs together; with an output file, standard output
-// goes there and only standard error is captured.
+// runProcess without input, the outputs together (standard output in the file when named).
 CommandResult runCommand(const std::vector<std::string>& argv, const Environment& environment,
                          std::chrono::milliseconds timeout, const std::string& outputFile = "");
 
-// A server process in its own process group, with standard output and error in a file. It is
-// killed when this object goes away and when the test process dies.
+// A server, its output in a file; killed with this object or the test.
 class BackgroundProcess {
  public:
   BackgroundProcess(const std::vector<std::string>& argv, const std::string& logPath);
   ~BackgroundProcess();
   BackgroundProcess(const BackgroundProcess&) = delete;
-  BackgroundProcess& operator=(const BackgroundProcess&) = delete;
-
   bool running();
   // SIGTERM, then SIGKILL to the whole group once the grace time has passed.
   void stop(std::chrono::milliseconds grace);

@@ -1,31 +1,11 @@
 #include "support/raster_builder.h"
 
 #include <cstring>
+#include <iterator>
 #include <random>
 
 namespace OrnTest {
 namespace {
-
-class HeaderWriter {
- public:
-  HeaderWriter(size_t size, bool bigEndian) : bytes_(size, '\0'), big_(bigEndian) {}
-
-  void u32(size_t offset, uint32_t v) {
-    if (offset + 4 > bytes_.size()) return;
-    for (int i = 0; i < 4; ++i) {
-      int shift = big_ ? 24 - 8 * i : 8 * i;
-      bytes_[offset + i] = static_cast<char>((v >> shift) & 0xFF);
-    }
-  }
-  void str(size_t offset, const std::string& s) {
-    std::memcpy(&bytes_[offset], s.data(), std::min<size_t>(s.size(), 64));
-  }
-  std::string take() { return std::move(bytes_); }
-
- private:
-  std::string bytes_;
-  bool big_;
-};
 
 // Version 2 page data: every row on its own (repeat byte 0) unless equal to
 // the next one, runs of equal pixels and literal stretches of up to 128 pixels.
@@ -74,22 +54,28 @@ std::string compressRows(const TestPage& page) {
 }  // namespace
 
 std::string rasterHeader(const TestPage& page, int version, bool bigEndian) {
-  HeaderWriter w(version == 1 ? 420 : 1796, bigEndian);
-  w.str(0, page.mediaClass);
-  w.u32(276, page.resolution);
-  w.u32(280, page.verticalResolution());
-  w.u32(340, page.numCopies);
-  w.u32(344, page.orientation);
-  w.u32(352, page.pageSize[0]);
-  w.u32(356, page.pageSize[1]);
-  w.u32(372, page.width);
-  w.u32(376, page.height);
-  w.u32(384, page.bitsPerColor);
-  w.u32(388, page.bitsPerPixel);
-  w.u32(392, page.rowBytes());
-  w.u32(400, page.colorSpace);
-  w.u32(420, 1);
-  return w.take();
+  std::string bytes(version == 1 ? 420 : 1796, '\0');
+  std::memcpy(bytes.data(), page.mediaClass.data(), std::min<size_t>(page.mediaClass.size(), 64));
+  const size_t offsets[] = {276, 280, 340, 344, 352, 356, 372, 376, 384, 388, 392, 400, 420};
+  const uint32_t values[] = {page.resolution,
+                             page.verticalResolution(),
+                             page.numCopies,
+                             page.orientation,
+                             page.pageSize[0],
+                             page.pageSize[1],
+                             page.width,
+                             page.height,
+                             page.bitsPerColor,
+                             page.bitsPerPixel,
+                             page.rowBytes(),
+                             page.colorSpace,
+                             1};
+  for (size_t f = 0; f < std::size(offsets); ++f) {
+    for (size_t i = 0; i < 4 && offsets[f] + 4 <= bytes.size(); ++i) {
+      bytes[offsets[f] + i] = static_cast<char>(values[f] >> (bigEndian ? 24 - 8 * i : 8 * i));
+    }
+  }
+  return bytes;
 }
 
 std::string rasterStream(const std::vector<TestPage>& pages, int version, bool bigEndian) {
