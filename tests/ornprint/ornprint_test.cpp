@@ -18,6 +18,8 @@
 #include <mutex>
 #include <thread>
 
+#include "cupsd_sandbox.h"
+#include "orntool/preview_image.h"
 #include "orntool/preview_ktrn8q.h"
 #include "orntool/preview_lxpr.h"
 #include "orntool/preview_zpl.h"
@@ -318,6 +320,36 @@ TEST_F(OrnPrintServer, VendorAttributesAndPrinterDefaults) {
   EXPECT_NE(options.find("ImageDarkness=Darkest"), std::string::npos) << options;
   EXPECT_NE(options.find("ZPLCompression=Z64"), std::string::npos) << options;
   ornprint({"modify", "-d", "zpl", "-o", "printer-darkness-configured=50"});
+}
+
+// CUPS's driverless queue: a private cupsd makes an `everywhere` queue from ornprint's own
+// attributes and prints a PDF label with lp; the label reaches the printer.
+TEST_F(OrnPrintServer, DriverlessQueueFromCups) {
+  if (CupsdSandbox::cupsdPath().empty()) GTEST_SKIP() << "cupsd is not installed";
+  const auto deadline = std::chrono::steady_clock::now() + 180s;
+  CupsdSandbox cupsd({ORN_BINARY_DIR "/rastertoorn", ""});
+  cupsd.start(30s);
+  const std::string pdf = cupsd.root() + "/label.pdf";
+  ASSERT_EQ(
+      runCommand({findProgram("gs"), "-q", "-dBATCH", "-dNOPAUSE", "-dSAFER", "-sDEVICE=pdfwrite",
+                  "-dLastPage=1", "-sOutputFile=" + pdf, ORN_SOURCE_DIR "/samples/label.ps"},
+                 {}, 60s)
+          .exitStatus,
+      0);
+  fs::permissions(pdf, fs::perms::others_read, fs::perm_options::add);
+  const CommandResult added =
+      cupsd.client("lpadmin", {"-p", "labels", "-E", "-v",
+                               "ipp://127.0.0.1:" + std::to_string(port_) + "/ipp/print/zpl", "-m",
+                               "everywhere"});
+  ASSERT_EQ(added.exitStatus, 0) << added.output;
+  const int id = cupsd.submit("labels", pdf, {"media=oe_4x6-label_4x6in"});
+  ASSERT_EQ(cupsd.waitForJob(id, deadline), IPP_JSTATE_COMPLETED) << cupsd.jobLog(id);
+  std::optional<std::string> received = sink_->next();
+  ASSERT_TRUE(received);
+  std::vector<OrnTool::PreviewImage> labels = OrnTool::decodeZpl(bytesOf(*received));
+  ASSERT_EQ(labels.size(), 1u);
+  EXPECT_TRUE(OrnTool::hasInk(labels[0].bitmap));
+  EXPECT_EQ(labels[0].bitmap.width(), 816u);  // 4 in at 203 dpi, in whole bytes
 }
 
 // The web interface's pages are served without harm (each crashed the server once).
