@@ -96,15 +96,25 @@ def run_app(program, printers, work, document, samples):
                               env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     results = {}
     try:
-        for _ in range(100):
+        # The port, then the control socket (a CLI call before it exists would start a
+        # server of its own); LPrint may keep its socket elsewhere, so that wait is bounded.
+        control = os.path.join(state, os.path.basename(program) + ".sock")
+        for _ in range(300):
             with socket.socket() as s:
                 if s.connect_ex(("127.0.0.1", port)) == 0:
                     break
             time.sleep(0.1)
+        for _ in range(100):
+            if os.path.exists(control):
+                break
+            time.sleep(0.1)
         time.sleep(1)  # printer-up-time must be above 0
         for name, driver in printers:
-            subprocess.run([program, "add", "-d", name, "-v", f"socket://127.0.0.1:{device}",
-                            "-m", driver], env=env, check=True, capture_output=True)
+            added = subprocess.run([program, "add", "-d", name, "-v",
+                                    f"socket://127.0.0.1:{device}", "-m", driver],
+                                   env=env, capture_output=True, text=True)
+            if added.returncode != 0:
+                raise RuntimeError(f"{program} add {name}: {added.stdout}{added.stderr}")
         for name, _ in printers:
             for with_samples in (False, True):
                 for suite in SUITES if not with_samples else SUITES[:2]:
