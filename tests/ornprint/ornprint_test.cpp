@@ -14,8 +14,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <iterator>
 #include <mutex>
+#include <sstream>
 #include <thread>
 
 #include "cupsd_sandbox.h"
@@ -39,6 +41,9 @@ int listenOnLoopback(uint16_t& port) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  const int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
   socklen_t length = sizeof address;
   if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(fd, 8) != 0 ||
       getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
@@ -50,13 +55,16 @@ int listenOnLoopback(uint16_t& port) {
 // A raw socket printer: every connection is one job; its bytes are kept once it closes.
 class Sink {
  public:
-  Sink() : fd_(listenOnLoopback(port_)), thread_([this] { serve(); }) {}
+  explicit Sink(uint16_t port = 0)
+      : port_(port), fd_(listenOnLoopback(port_)), thread_([this] { serve(); }) {}
   ~Sink() {
     stop_ = true;
     thread_.join();
     close(fd_);
   }
   uint16_t port() const { return port_; }
+  // While held, a connection is accepted but not read: the printer is busy.
+  void hold(bool held) { held_ = held; }
   // The next finished job, or nullopt when none arrives in time.
   std::optional<std::string> next(std::chrono::seconds timeout = 30s) {
     std::unique_lock lock(mutex_);
@@ -73,6 +81,7 @@ class Sink {
       if (poll(&p, 1, 100) <= 0) continue;
       int client = accept(fd_, nullptr, nullptr);
       if (client < 0) continue;
+      while (held_ && !stop_) std::this_thread::sleep_for(10ms);
       std::string data;
       char buffer[65536];
       for (ssize_t n; (n = read(client, buffer, sizeof buffer)) > 0;) data.append(buffer, n);
@@ -84,7 +93,7 @@ class Sink {
   }
   uint16_t port_ = 0;
   int fd_;
-  std::atomic<bool> stop_{false};
+  std::atomic<bool> stop_{false}, held_{false};
   std::mutex mutex_;
   std::condition_variable ready_;
   std::vector<std::string> jobs_;
@@ -102,18 +111,19 @@ bool ink(uint32_t x, uint32_t y) {
 // The page as PWG raster written by libcups: in 8-bit grey (255 white) or 1-bit black, on the
 // 4 x 6 in label or another PWG media size (the label's dots in its top-left corner).
 void writePwg(const fs::path& path, const char* media = "oe_4x6-label_4x6in",
-              const char* type = "sgray_8") {
+              const char* type = "sgray_8", int pages = 1) {
   cups_file_t* file = cupsFileOpen(path.c_str(), "w");
   cups_raster_t* raster = cupsRasterOpen(cupsFileNumber(file), CUPS_RASTER_WRITE_PWG);
   cups_page_header2_t header;
   cupsRasterInitPWGHeader(&header, pwgMediaForPWG(media), type, kDpi, kDpi, "one-sided", nullptr);
-  cupsRasterWriteHeader2(raster, &header);
   const bool grey = header.cupsBitsPerPixel == 8;
   std::vector<uint8_t> line(header.cupsBytesPerLine);
-  for (uint32_t y = 0; y < header.cupsHeight; ++y) {
+  for (uint32_t y = 0; y < header.cupsHeight * pages; ++y) {
+    if (y % header.cupsHeight == 0) cupsRasterWriteHeader2(raster, &header);
     std::fill(line.begin(), line.end(), grey ? 255 : 0);
-    for (uint32_t x = 0; x < std::min(kWidth, header.cupsWidth) && y < kHeight; ++x) {
-      if (!ink(x, y)) continue;
+    for (uint32_t x = 0; x < std::min(kWidth, header.cupsWidth) && y % header.cupsHeight < kHeight;
+         ++x) {
+      if (!ink(x, y % header.cupsHeight)) continue;
       if (grey)
         line[x] = 0;
       else
@@ -300,9 +310,71 @@ TEST_F(OrnPrintServer, BadAndOversizedJobs) {
       differing += labels[0].bitmap.getPixel(x, y) != (x + left < kWidth && ink(x + left, y));
   EXPECT_EQ(differing, 0u);
 
+  // An unknown media name is ignored (IPP's "substituted" status): the job prints on the label.
+  ASSERT_EQ(
+      ornprint({"submit", "-d", "zpl", "-o", "media=oe_bogus_1x1in", (dir_ / "label.pwg").string()})
+          .exitStatus,
+      0);
+  received = sink_->next();
+  ASSERT_TRUE(received);
+  labels = OrnTool::decodeZpl(bytesOf(*received));
+  ASSERT_EQ(labels.size(), 1u);
+  EXPECT_EQ(labels[0].bitmap.height(), kHeight);
+  EXPECT_TRUE(server_->running());
+}
+
+// The state of a printer's newest job, as `ornprint jobs` lists it ("processing", ...), and its id.
+std::pair<std::string, std::string> newestJob(const std::string& listing) {
+  std::istringstream in(listing);
+  std::string id, state;
+  in >> id >> state;
+  return {id, state};
+}
+
+// A job cancelled while the printer is busy with it ends "canceled" with only part of its data
+// sent; a job for a printer that refuses connections waits and prints once the printer is back.
+// The server prints the next job either way.
+TEST_F(OrnPrintServer, CancelledAndWaitingJobs) {
+  const fs::path many = dir_ / "many.pwg";
+  writePwg(many, "oe_4x6-label_4x6in", "sgray_8", 100);  // 12 MB of uncompressed graphics
+  sink_->hold(true);
+  auto sent = std::async(std::launch::async, [&] {
+    return ornprint({"submit", "-d", "zpl", "-o", "orn-graphic-compression=none", many.string()});
+  });
+  auto waitFor = [&](const std::string& printer, const std::string& state) {
+    std::pair<std::string, std::string> job;
+    for (int i = 0; i < 300 && job.second != state; ++i, std::this_thread::sleep_for(100ms))
+      job = newestJob(ornprint({"jobs", "-d", printer}).output);
+    return job;
+  };
+  const auto [id, state] = waitFor("zpl", "processing");
+  ASSERT_EQ(state, "processing");
+  std::this_thread::sleep_for(1s);  // until the device's buffers are full
+  EXPECT_EQ(ornprint({"cancel", "-d", "zpl", "-j", id}).exitStatus, 0);
+  sink_->hold(false);
+  sent.wait();
+  EXPECT_EQ(waitFor("zpl", "canceled"), std::make_pair(id, std::string("canceled")));
+  std::optional<std::string> partial = sink_->next();
+  ASSERT_TRUE(partial);
+  EXPECT_LT(partial->size(), 100u * 102 * 1218);
   ASSERT_EQ(submit("zpl", dir_ / "label.pwg").first, "completed");
   ASSERT_TRUE(sink_->next());
-  EXPECT_TRUE(server_->running());
+
+  uint16_t port = 0;
+  close(listenOnLoopback(port));
+  ASSERT_EQ(ornprint({"add", "-d", "down", "-v", "socket://127.0.0.1:" + std::to_string(port), "-m",
+                      "zpl_203dpi"})
+                .exitStatus,
+            0);
+  auto waiting = std::async(std::launch::async, [&] { return submit("down", dir_ / "label.pwg"); });
+  std::this_thread::sleep_for(2s);
+  EXPECT_NE(ornprint({"status", "-d", "down"}).output.find("paused"), std::string::npos);
+  Sink back(port);
+  EXPECT_EQ(waiting.get().first, "completed");
+  std::optional<std::string> received = back.next();
+  ASSERT_TRUE(received);
+  EXPECT_EQ(OrnTool::decodeZpl(bytesOf(*received)).size(), 1u);
+  ornprint({"delete", "-d", "down"});
 }
 
 // Vendor attributes and the printer's configured darkness reach the back end as PPD settings.
