@@ -189,15 +189,7 @@ class OrnPrintServer : public ::testing::Test {
     uint16_t port = 0;
     close(listenOnLoopback(port));
     port_ = port;
-    server_ = std::make_unique<BackgroundProcess>(
-        std::vector<std::string>{ORN_BINARY_DIR "/ornprint", "server", "-o",
-                                 "server-port=" + std::to_string(port), "-o",
-                                 "spool-directory=" + (dir_ / "spool").string(), "-o",
-                                 "log-file=" + (dir_ / "log").string(), "-o", "log-level=debug"},
-        (dir_ / "server.out").string());
-    // Waits for the control socket: a CLI call before it exists would start a server of its own.
-    for (int i = 0; i < 100 && !fs::exists(dir_ / "ornprint.sock"); ++i)
-      std::this_thread::sleep_for(100ms);
+    startServer();
     sink_ = std::make_unique<Sink>();
     for (const Printer& p : kPrinters) {
       CommandResult added =
@@ -205,6 +197,28 @@ class OrnPrintServer : public ::testing::Test {
                     "socket://127.0.0.1:" + std::to_string(sink_->port()), "-m", p.driver});
       if (added.exitStatus != 0) ADD_FAILURE() << "add " << p.driver << ": " << added.output;
     }
+  }
+  static void startServer() {
+    server_ = std::make_unique<BackgroundProcess>(
+        std::vector<std::string>{ORN_BINARY_DIR "/ornprint", "server", "-o",
+                                 "server-port=" + std::to_string(port_), "-o",
+                                 "spool-directory=" + (dir_ / "spool").string(), "-o",
+                                 "log-file=" + (dir_ / "log").string(), "-o", "log-level=debug"},
+        (dir_ / "server.out").string());
+    // Waits for the control socket (a CLI call before it exists would start a server of its own)
+    // and for the IPP port.
+    for (int i = 0; i < 100 && !(fs::exists(dir_ / "ornprint.sock") && listening()); ++i)
+      std::this_thread::sleep_for(100ms);
+  }
+  static bool listening() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port_);
+    const bool up = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    return up;
   }
   static void TearDownTestSuite() {
     if (server_) ornprint({"shutdown"});
@@ -422,6 +436,23 @@ TEST_F(OrnPrintServer, DriverlessQueueFromCups) {
   ASSERT_EQ(labels.size(), 1u);
   EXPECT_TRUE(OrnTool::hasInk(labels[0].bitmap));
   EXPECT_EQ(labels[0].bitmap.width(), 816u);  // 4 in at 203 dpi, in whole bytes
+}
+
+// Defaults set on the server outlive a restart (CUPS's driverless queue does not send them).
+TEST_F(OrnPrintServer, DefaultsSurviveARestart) {
+  ASSERT_EQ(ornprint({"modify", "-d", "zpl", "-o", "printer-darkness-configured=80", "-o",
+                      "label-mode-configured=peel-off"})
+                .exitStatus,
+            0);
+  ornprint({"shutdown"});
+  server_->stop(10s);
+  fs::remove(dir_ / "ornprint.sock");
+  startServer();
+  ASSERT_EQ(submit("zpl", dir_ / "label.pwg").first, "completed");
+  ASSERT_TRUE(sink_->next());
+  const std::string options = lastJobOptions();
+  EXPECT_NE(options.find("ImageDarkness=Darker"), std::string::npos) << options;
+  EXPECT_NE(options.find("StripLabel=True"), std::string::npos) << options;
 }
 
 // The web interface's pages are served without harm (each crashed the server once).
