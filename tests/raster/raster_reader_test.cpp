@@ -72,13 +72,8 @@ TEST(RasterFormatTest, SyncWords) {
 }
 
 TEST(PageHeaderTest, Fields) {
-  TestPage p = page(640, 17);
-  p.resolution = 203;
-  p.numCopies = 3;
-  p.orientation = 2;
-  p.mediaClass = "Labels";
   // Every field of version 3 headers in both byte orders is compared with libcups below.
-  std::istringstream v1(rasterHeader(p, 1, true));
+  std::istringstream v1(rasterHeader(page(640, 17), 1, true));
   PageHeader h = readPageHeader(RasterFormat{1, 1}, v1);
   EXPECT_EQ(h.cupsWidth, 640u);
   EXPECT_EQ(h.cupsNumColors, 0u);
@@ -225,19 +220,16 @@ std::vector<std::pair<PageHeader, std::vector<uint8_t>>> expectReadsLikeLibcups(
                   "|" + h.cupsRenderingIntent,
               std::string(c.MediaClass) + "|" + c.MediaColor + "|" + c.MediaType + "|" +
                   c.cupsPageSizeName + "|" + c.cupsRenderingIntent);
-    const uint32_t ourNumbers[] = {
-        h.HWResolution[0],  h.HWResolution[1],  h.PageSize[0],
-        h.PageSize[1],      h.NumCopies,        static_cast<uint32_t>(h.Orientation),
-        h.cupsWidth,        h.cupsHeight,       h.cupsBitsPerColor,
-        h.cupsBitsPerPixel, h.cupsBytesPerLine, h.cupsColorOrder,
-        h.cupsColorSpace,   h.cupsNumColors,    h.Duplex,
-        h.Collate};
-    const uint32_t cupsNumbers[] = {
-        c.HWResolution[0],  c.HWResolution[1],  c.PageSize[0],      c.PageSize[1],
-        c.NumCopies,        c.Orientation,      c.cupsWidth,        c.cupsHeight,
-        c.cupsBitsPerColor, c.cupsBitsPerPixel, c.cupsBytesPerLine, c.cupsColorOrder,
-        c.cupsColorSpace,   c.cupsNumColors,    c.Duplex,           c.Collate};
-    EXPECT_TRUE(std::equal(std::begin(ourNumbers), std::end(ourNumbers), cupsNumbers));
+    auto numbers = [](const auto& x) {
+      return std::vector<int64_t>{
+          x.HWResolution[0],  x.HWResolution[1],  x.PageSize[0],
+          x.PageSize[1],      x.NumCopies,        static_cast<int64_t>(x.Orientation),
+          x.cupsWidth,        x.cupsHeight,       x.cupsBitsPerColor,
+          x.cupsBitsPerPixel, x.cupsBytesPerLine, x.cupsColorOrder,
+          x.cupsColorSpace,   x.cupsNumColors,    x.Duplex,
+          x.Collate};
+    };
+    EXPECT_EQ(numbers(h), numbers(c));
     EXPECT_EQ(h.cupsInteger.size(), 16u);
     for (size_t i = 0; i < 16 && h.cupsInteger.size() == 16; ++i) {
       EXPECT_EQ(h.cupsInteger[i], c.cupsInteger[i]) << i;
