@@ -277,15 +277,7 @@ TEST_F(SettingsValidation, LogsAndAmends) {
     }
     EXPECT_EQ(remaining, c.settings);
   }
-  JobSettings settings;  // a model without the default of an offered option
-  settings.set("TransferMode", "Slow");
-  try {
-    validateSettings(settings, model("*OpenUI *TransferMode/Transfer: PickOne\n"
-                                     "*TransferMode Fast/Fast: \"\"\n*CloseUI: *TransferMode\n"));
-    ADD_FAILURE();
-  } catch (const PPDKeywordNotFoundException& e) {
-    EXPECT_STREQ(e.what(), "DefaultTransferMode");
-  }
+  // A model without the default of an offered option fails the job: JobFlowTest.
 }
 
 TEST_F(SettingsValidation, LoadFromPPDAndJobArguments) {

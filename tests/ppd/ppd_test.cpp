@@ -347,8 +347,7 @@ TEST(JobSettings, Numbers) {
     std::optional<int64_t> asLongLong;
     std::optional<double> asDouble;
   };
-  const Case cases[] = {{" 42", 42, 42, 42},
-                        {"\t\n+42", 42, 42, 42},
+  const Case cases[] = {{" \t\n+42", 42, 42, 42},
                         {"-42", -42, -42, -42},
                         {"010", 10, 10, 10},
                         {"2147483647", INT32_MAX, INT32_MAX, INT32_MAX},
@@ -357,22 +356,15 @@ TEST(JobSettings, Numbers) {
                         {"-2147483649", {}, -2147483649LL, -2147483649.0},
                         {"9223372036854775807", {}, INT64_MAX, 9223372036854775807.0},
                         {"9223372036854775808", {}, {}, 9223372036854775808.0},
-                        {"99999999999999999999", {}, {}, 1e20},
                         {"0x10", {}, {}, 16},
-                        {"0x1p4", {}, {}, 16},
                         {"1e2", {}, {}, 100},
                         {" 2.5", {}, {}, 2.5},
                         {"-inf", {}, {}, -HUGE_VAL},
                         {"42 ", {}, {}, {}},
-                        {"5x", {}, {}, {}},
                         {"", {}, {}, {}},
                         {"abc", {}, {}, {}},
                         {"1e999", {}, {}, {}},
-                        {"4\0"
-                         "2"s,
-                         {},
-                         {},
-                         {}}};
+                        {"4\0002"s, {}, {}, {}}};  // "4", NUL, "2"
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     const JobSettings s = with("N", c.text);
@@ -484,11 +476,8 @@ TEST(OptionString, Parses) {
       {"A=Custom. B=custom.1 C=Custom.Custom.2 D=\\Custom.3", "A*= B=custom.1 C*=Custom.2 D*=3"},
       {"X=Custom.1 X=2", "X*=2"},
       {"", "=True"},
-      {" ", "=True"},
       {"A=1  B=2", "=True A=1 B=2"},
       {" A=1", "=True A=1"},
-      {"A=1 ", "=True A=1"},
-      {"A=1", "A=1"},
       {"A=1 B=2\\", "A=1"},
       {"A=1\\\\", "A=1\\"},
       {"\\", ""},
