@@ -115,9 +115,7 @@ TEST(PPDParser, Statements) {
       {"*A\n*Key Opt: \"open\nmore\n",
        "2: Unexpected end of file encountered while parsing invocation value"},
       {"*?Key: \"open", "1: Unexpected end of file encountered while parsing invocation value"},
-      {"*Key: \"a<41\"\n", "1: Unterminated hex string"},
-      {"*Key: \"<4>\"\n", "1: Hex string is not multiple of 2 characters"},
-      {"*Key: \"<41 2>\"\n", "1: Not hexadecimal character"},
+      {"*Key: \"<4>\"\n", "1: Hex string is not multiple of 2 characters"},  // the rest: HexString
       {"*A\n*Key: " + v248 + "w\n", "2: Line exceeds 255 characters"},
       {"*Key: " + v248 + "w\r\n", "1: Line exceeds 255 characters"},
       {"*Key: " + v248 + "\rx\n", "1: Line exceeds 255 characters"},  // a lone CR counts
