@@ -207,6 +207,7 @@ void expectSamePairs(const std::vector<std::pair<std::string, std::string>>& pai
   EXPECT_EQ(ours, cups) << options;
 }
 
+// Real choice values, then random text values.
 TEST(OptionStringVersusLibcups, RealChoiceValues) {
   std::set<std::string> nameSet, choiceSet;
   for (const RealPPD& real : realPPDs()) {
@@ -229,11 +230,7 @@ TEST(OptionStringVersusLibcups, RealChoiceValues) {
       if (rng() % 2) pairs.emplace_back(name, choices[rng() % choices.size()]);
     expectSamePairs(pairs);
   }
-}
-
-TEST(OptionStringVersusLibcups, RandomTextValues) {
-  static const std::string extra = " \t\n\\'\"=";
-  std::mt19937 rng(5);
+  static const std::string extra = " \t\n\\'\"=";  // then random text values
   for (int round = 0; round < 2000; ++round) {
     std::vector<std::pair<std::string, std::string>> pairs;
     for (size_t i = 0, count = 1 + rng() % 5; i < count; ++i) {
