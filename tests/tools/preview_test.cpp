@@ -318,16 +318,14 @@ TEST(PreviewDecoders, DamagedDataIsRejectedWithItsReason) {
 }
 
 TEST(PreviewImage, MessagesKeepOneLine) {
-  for (const auto& [text, expected] :
-       std::vector<std::pair<std::string, std::string>>{{"plain text, 0-9 ~", "plain text, 0-9 ~"},
-                                                        {"a\nb", "a\\x0Ab"},
-                                                        {"\r\t", "\\x0D\\x09"},
-                                                        {std::string("\0x", 2), "\\x00x"},
-                                                        {"\x7f\x80\xff", "\\x7F\\x80\\xFF"},
-                                                        {"back\\slash", "back\\\\slash"},
-                                                        {"", ""}}) {
-    EXPECT_EQ(printableMessage(text), expected) << text;
-  }
+  const std::pair<std::string, std::string> cases[] = {{"plain text, 0-9 ~", "plain text, 0-9 ~"},
+                                                       {"a\nb", "a\\x0Ab"},
+                                                       {"\r\t", "\\x0D\\x09"},
+                                                       {std::string("\0x", 2), "\\x00x"},
+                                                       {"\x7f\x80\xff", "\\x7F\\x80\\xFF"},
+                                                       {"back\\slash", "back\\\\slash"},
+                                                       {"", ""}};
+  for (const auto& [text, expected] : cases) EXPECT_EQ(printableMessage(text), expected) << text;
 }
 
 // orntool preview's pictures (here of 812 to 816 dots) and writePng's of odd widths.
