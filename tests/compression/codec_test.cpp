@@ -282,30 +282,9 @@ TEST(LZWTest, CorpusAndLibtiffStrip) {
   EXPECT_EQ(lzwDecode(strip, expected.size()), expected);
 }
 
-// Plain reference: sample by sample, each plus the one to its left, modulo the sample size.
-Bytes referenceUndo(Bytes data, unsigned colors, unsigned bits, std::uint32_t columns) {
-  const std::size_t size = bits / 8, rowBytes = columns * colors * size, left = colors * size;
-  auto sample = [&](std::size_t at) { return bits == 8 ? data[at] : data[at] << 8 | data[at + 1]; };
-  for (std::size_t at = 0; at < data.size(); at += size) {
-    if (at % rowBytes < left) continue;
-    const unsigned value = sample(at) + sample(at - left);
-    if (bits == 16) data[at + 1] = static_cast<std::uint8_t>(value);
-    data[at] = static_cast<std::uint8_t>(bits == 8 ? value : value >> 8);
-  }
-  return data;
-}
-
-TEST(TIFFPredictionTest, UndoMatchesReferenceApplyInvertsItAndBadLayoutsFail) {
-  const unsigned layouts[][3] = {{1, 8, 1}, {1, 8, 13},  {3, 8, 5},  {4, 8, 9},
-                                 {2, 8, 3}, {1, 16, 11}, {3, 16, 7}, {4, 16, 2}};
-  for (const auto& [colors, bits, columns] : layouts) {
-    std::mt19937 random(colors * 100 + bits + columns);
-    const Bytes input = randomBytes(random, std::size_t{columns} * colors * bits / 8 * 7);
-    TIFFPrediction predictor(colors, bits, columns);
-    const Bytes undone = run(predictor, input);
-    EXPECT_EQ(undone, referenceUndo(input, colors, bits, columns)) << colors << bits << columns;
-    EXPECT_EQ(run<true>(predictor, undone), input);
-  }
+// Undoing the prediction is checked against libtiff by the TIFF reader's tests (tiffcp -c lzw:2
+// and zip:2); here the layouts it refuses.
+TEST(TIFFPredictionTest, BadLayoutsFail) {
   const std::tuple<unsigned, unsigned, std::uint32_t, const char*> bad[] = {
       {0, 8, 4, "Unsupported number of colors for TIFF prediction"},
       {5, 8, 4, "Unsupported number of colors for TIFF prediction"},

@@ -161,8 +161,7 @@ TEST(DownsampleTest, Errors) {
         {Image(8, 1, 4, 4, Bytes(15, 0)), "Source data does not match size"},
         {Image(8, 1, 0, 0), "Cannot downsample an empty image"}})
     EXPECT_EQ(err(image, region, 10, 0, 1), message);
-  for (int rotation : {-1, 4, 90})
-    EXPECT_EQ(err(black, region, 10, rotation, 1), "Unknown rotation");
+  for (int rotation : {-1, 4}) EXPECT_EQ(err(black, region, 10, rotation, 1), "Unknown rotation");
   for (int method : {2, 3, 4}) {
     EXPECT_EQ(
         testing::errorOf<HalftoningException>([&] { downsample(black, region, 10, 0, method, 4); }),

@@ -22,9 +22,9 @@ int openOrThrow(const std::string& path, int flags) {
   return fd;
 }
 
-// Forks a child in its own process group that dies with the test, with descriptors 0-2 (and
-// 3 when given) and the environment set.
-pid_t spawn(const std::vector<std::string>& argv, int in, int out, int err, int backChannel,
+// Forks a child in its own process group that dies with the test, with descriptors 0-2 and the
+// environment set.
+pid_t spawn(const std::vector<std::string>& argv, int in, int out, int err,
             const std::map<std::string, std::optional<std::string>>& env) {
   const pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
@@ -34,7 +34,7 @@ pid_t spawn(const std::vector<std::string>& argv, int in, int out, int err, int 
   dup2(in, 0);
   dup2(out, 1);
   dup2(err, 2);
-  backChannel >= 0 ? dup2(backChannel, 3) : close(3);
+  close(3);
   for (const auto& [name, value] : env) {
     value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
   }
@@ -54,11 +54,9 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOpti
   close(unique);
   const std::string in = base + ".in", out = base + ".out", err = base + ".err";
   std::ofstream(in, std::ios::binary) << options.input;
-  const int fds[] = {openOrThrow(in, O_RDONLY),
-                     openOrThrow(options.outputFile.empty() ? out : options.outputFile,
-                                 O_WRONLY | O_CREAT | O_TRUNC),
+  const int fds[] = {openOrThrow(in, O_RDONLY), openOrThrow(out, O_WRONLY | O_CREAT | O_TRUNC),
                      openOrThrow(err, O_WRONLY | O_CREAT | O_TRUNC)};
-  const pid_t pid = spawn(argv, fds[0], fds[1], fds[2], options.backChannelFd, options.env);
+  const pid_t pid = spawn(argv, fds[0], fds[1], fds[2], options.env);
   for (int fd : fds) close(fd);
 
   ProcessResult result;
@@ -70,7 +68,6 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOpti
       kill(-pid, SIGKILL);
       kill(pid, SIGKILL);
       waitpid(pid, &status, 0);
-      result.timedOut = true;
       break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -138,21 +135,20 @@ std::string findProgram(const std::string& name) {
 }
 
 CommandResult runCommand(const std::vector<std::string>& argv, const Environment& environment,
-                         std::chrono::milliseconds timeout, const std::string& outputFile) {
+                         std::chrono::milliseconds timeout) {
   ProcessOptions options;
   for (const auto& [name, value] : environment) options.env[name] = value;
   options.timeoutSeconds =
       static_cast<int>(std::chrono::ceil<std::chrono::seconds>(timeout).count());
-  options.outputFile = outputFile;
   const ProcessResult r = runProcess(argv, options);
-  return {r.timedOut ? -1 : r.exitStatus, r.timedOut, r.out + r.err};
+  return {r.exitStatus, r.out + r.err};
 }
 
 BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
                                      const std::string& logPath) {
   const int in = openOrThrow("/dev/null", O_RDONLY);
   const int log = openOrThrow(logPath, O_WRONLY | O_CREAT | O_TRUNC);
-  pid_ = spawn(argv, in, log, log, -1, {});
+  pid_ = spawn(argv, in, log, log, {});
   close(in);
   close(log);
 }

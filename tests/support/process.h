@@ -18,15 +18,12 @@ struct ProcessResult {
   int signal = 0;       // the terminating signal, if any
   std::string out;
   std::string err;
-  bool timedOut = false;
 };
 
 struct ProcessOptions {
   std::string input;                                      // standard input
   std::map<std::string, std::optional<std::string>> env;  // nullopt removes a variable
   int timeoutSeconds = 60;
-  int backChannelFd = -1;  // passed to the child as descriptor 3 when set
-  std::string outputFile;  // when set, standard output goes there instead of into out
 };
 
 // Runs argv (argv[0] a path); a child still running after the timeout is killed with its group.
@@ -52,15 +49,14 @@ std::string findProgram(const std::string& name);
 
 struct CommandResult {
   int exitStatus = -1;  // -1 when the command did not exit by itself
-  bool timedOut = false;
-  std::string output;  // standard output, then standard error
+  std::string output;   // standard output, then standard error
 };
 
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
-// runProcess without input, the outputs together (standard output in the file when named).
+// runProcess without input, the outputs together.
 CommandResult runCommand(const std::vector<std::string>& argv, const Environment& environment,
-                         std::chrono::milliseconds timeout, const std::string& outputFile = "");
+                         std::chrono::milliseconds timeout);
 
 // A server, its output in a file; killed with this object or the test.
 class BackgroundProcess {

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "imaging/bitmap_encoding.h"
+#include "imaging/pixel_reference.h"
 #include "orntool/preview_image.h"
 #include "orntool/preview_ktrn8q.h"
 #include "orntool/preview_lxpr.h"
@@ -26,17 +27,7 @@ std::span<const uint8_t> bytesOf(const std::string& text) {
   return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
 }
 
-Tesselin::Bitmap randomBitmap(uint32_t width, uint32_t height, uint32_t seed,
-                              int blackPercent = 30) {
-  std::mt19937 random(seed);
-  Tesselin::Bitmap bitmap(width, height);
-  for (uint32_t y = 0; y < height; ++y) {
-    for (uint32_t x = 0; x < width; ++x) {
-      bitmap.setPixel(x, y, static_cast<int>(random() % 100) < blackPercent);
-    }
-  }
-  return bitmap;
-}
+using Tesselin::testing::randomBitmap;
 
 // The graphic drawn dot by dot onto a picture (white unless given) of the given size.
 Tesselin::Bitmap placed(const Tesselin::Bitmap& graphic, uint32_t width, uint32_t height,
@@ -100,25 +91,19 @@ TEST(PreviewZplGraphic, DecodesEveryForm) {
   }
 }
 
-Tesselin::Bitmap bitmap(uint32_t width, uint32_t height, std::vector<uint8_t> data) {
-  Tesselin::Bitmap b(width, height);
-  b.data() = std::move(data);
-  return b;
-}
-
 using Pictures = std::vector<PreviewImage> (*)(const std::string&);
 std::vector<PreviewImage> zplPictures(const std::string& d) { return decodeZpl(bytesOf(d)); }
 std::vector<PreviewImage> ktPictures(const std::string& d) { return decodeKtrn8q(bytesOf(d)); }
 
 // Each row: the data, which of its pictures, that picture's name and dots.
 TEST(PreviewDecoders, GraphicsLandWhereTheDataPutsThem) {
-  const Tesselin::Bitmap a = bitmap(8, 2, {0xFF, 0x81}), kt = randomBitmap(864, 3, 5);
+  const Tesselin::Bitmap a = Tesselin::Bitmap({0xFF, 0x81}, 8, 2), kt = randomBitmap(864, 3, 5);
   // Data bytes 7C 7D end a readable command: the decoder must go by the length.
-  const Tesselin::Bitmap raw = bitmap(16, 3, {0x7C, 0x7D, 0x80, 0x01, 0xFF, 0x7C});
+  const Tesselin::Bitmap raw = Tesselin::Bitmap({0x7C, 0x7D, 0x80, 0x01, 0xFF, 0x7C}, 16, 3);
   const Tesselin::Bitmap skarn = randomBitmap(37, 23, 37), wide = randomBitmap(520, 23, 520);
-  const Tesselin::Bitmap first = randomBitmap(8, 2, 1, 100), second = randomBitmap(8, 2, 2, 100);
+  const Tesselin::Bitmap first = randomBitmap(8, 2, 1, 8), second = randomBitmap(8, 2, 2, 8);
   const Tesselin::Bitmap big = randomBitmap(20, 4, 9), front = randomBitmap(864, 2, 1);
-  const Tesselin::Bitmap back = randomBitmap(864, 2, 2), black = randomBitmap(864, 1, 3, 100);
+  const Tesselin::Bitmap back = randomBitmap(864, 2, 2), black = randomBitmap(864, 1, 3, 8);
   const std::string lxprSequence =
       readable("D0100,0100,0100") + readable("SG;0000,0000,0008,0002,1," + rawBytes(first)) +
       readable("C") + readable("SG;0000,0050,0008,0002,1," + rawBytes(second)) +
@@ -144,7 +129,7 @@ TEST(PreviewDecoders, GraphicsLandWhereTheDataPutsThem) {
     Tesselin::Bitmap expected;
   } rows[] = {
       {zplPictures, kZplLabel, 0, 1, "label-1",
-       placed(bitmap(16, 2, {0x80, 0x01, 0xC0, 0x03}), 16, 5, 0, 3)},
+       placed(Tesselin::Bitmap({0x80, 0x01, 0xC0, 0x03}, 16, 2), 16, 5, 0, 3)},
       {zplPictures, "~DGA,2,1,FF81^XA^PW40^LL30^FO9,2^IMA^FS^XZ^XA^FO0,0^XGA,1,1^FS^XZ", 0, 2,
        "label-1", placed(a, 40, 30, 9, 2)},
       {zplPictures, "~DGA,2,1,ff81^XA^FO0,0^XGA,1,1^FS^XZ", 0, 1, "label-1", a},
@@ -288,8 +273,6 @@ TEST(PreviewDecoders, DamagedDataIsRejectedWithItsReason) {
        l + "SKARN graphic wider than 4096 dots"},
       {lxpr, readable(std::string("SG;0000,0000,0008,0300,3,\x00\x03\x80\x40\x80", 30)) + issue,
        l + "damaged SKARN graphic: SKARN row record addresses a byte beyond the row"},
-      {lxpr, readable(std::string("SG;0000,0000,0008,0300,3,\x00\x02\x80\x80", 29)) + issue,
-       l + "damaged SKARN graphic: SKARN data ends inside a row record"},
       {lxpr, readable("SG;0000,0000,0008,0001,1,\x01\x02") + issue,
        l + "the command does not end where its length says"},
       {lxpr, readable("D12,34") + issue, l + "malformed label size \"D12,34\""},
@@ -333,16 +316,14 @@ TEST(PreviewDecoders, DamagedDataIsRejectedWithItsReason) {
 }
 
 TEST(PreviewImage, MessagesKeepOneLine) {
-  for (const auto& [text, expected] :
-       std::vector<std::pair<std::string, std::string>>{{"plain text, 0-9 ~", "plain text, 0-9 ~"},
-                                                        {"a\nb", "a\\x0Ab"},
-                                                        {"\r\t", "\\x0D\\x09"},
-                                                        {std::string("\0x", 2), "\\x00x"},
-                                                        {"\x7f\x80\xff", "\\x7F\\x80\\xFF"},
-                                                        {"back\\slash", "back\\\\slash"},
-                                                        {"", ""}}) {
-    EXPECT_EQ(printableMessage(text), expected) << text;
-  }
+  const std::pair<std::string, std::string> cases[] = {{"plain text, 0-9 ~", "plain text, 0-9 ~"},
+                                                       {"a\nb", "a\\x0Ab"},
+                                                       {"\r\t", "\\x0D\\x09"},
+                                                       {std::string("\0x", 2), "\\x00x"},
+                                                       {"\x7f\x80\xff", "\\x7F\\x80\\xFF"},
+                                                       {"back\\slash", "back\\\\slash"},
+                                                       {"", ""}};
+  for (const auto& [text, expected] : cases) EXPECT_EQ(printableMessage(text), expected) << text;
 }
 
 // orntool preview's pictures (here of 812 to 816 dots) and writePng's of odd widths.

@@ -13,7 +13,7 @@
 #include "imaging/image_io.h"
 #include "imaging/imaging_exception.h"
 #include "imaging/pixel_reference.h"
-#include "imaging/vector_stream_buffer.h"
+#include "support/process.h"
 
 namespace Tesselin {
 namespace {
@@ -98,11 +98,6 @@ Bytes writePlainTiff(const Layout& s, const Bytes& pixels) {
   return file;
 }
 
-Bytes readFile(const Path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 void writeFile(const Path& path, const Bytes& bytes) {
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -117,14 +112,9 @@ Path scratch(const std::string& name) {
 
 // Runs a shell command; returns its exit status, with standard output and error in `output`.
 int run(const std::string& command, std::string* output = nullptr) {
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  std::string text;
-  char buffer[4096];
-  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-    text.append(buffer, got);
-  const int status = ::pclose(pipe);
-  if (output != nullptr) *output = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const auto r = OrnTest::runCommand({"/bin/sh", "-c", command}, {}, std::chrono::seconds(120));
+  if (output != nullptr) *output = r.output;
+  return r.exitStatus;
 }
 
 std::string tiffcp(const std::string& options, const Path& from, const Path& to) {
@@ -277,8 +267,7 @@ TEST(TIFFWriterTest, BitmapsLayoutRawDeflateAndErrors) {
   bitmap.setPixel(18, 6, true);
   std::ostringstream saved;
   bitmap.save(0, saved);
-  const std::string bytes = saved.str();
-  writeFile(dir / "bitmap.tif", Bytes(bytes.begin(), bytes.end()));
+  std::ofstream(dir / "bitmap.tif", std::ios::binary) << saved.str();
   std::string info;
   ASSERT_EQ(run("tiffinfo " + (dir / "bitmap.tif").string(), &info), 0) << info;
   EXPECT_NE(info.find("min-is-white"), std::string::npos) << info;
@@ -329,7 +318,9 @@ TEST(TIFFRobustnessTest, CorpusPrefixesAndMissingTags) {
   Bytes grey(32);
   for (std::uint32_t i = 0; i < 32; ++i) grey[i] = i % 8 * 7 + i / 8 * 3;
   for (const auto& [name, message] : cases) {
-    const Bytes file = readFile(Path(ORN_SOURCE_DIR) / "fuzz/corpus/tiff_read" / name);
+    const std::string text =
+        OrnTest::fileContents(std::string(ORN_SOURCE_DIR "/fuzz/corpus/tiff_read/") + name);
+    const Bytes file(text.begin(), text.end());
     ASSERT_FALSE(file.empty()) << name;
     if (message != nullptr)
       EXPECT_EQ(err([&] { readBytes(file); }), message) << name;
@@ -404,37 +395,3 @@ TEST(OrntoolConvertTest, ConvertsWithBothCompressionsAndFailsInOneLine) {
 
 }  // namespace
 }  // namespace Tesselin
-
-namespace Quillfeather {
-namespace {
-
-TEST(VectorStreamBufferTest, ReadsSeeksAndAppends) {
-  const std::vector<unsigned char> bytes = {'a', 'b', 'c', 'd', 'e'};
-  InputVectorStreamBuffer buffer(bytes);
-  std::istream in(&buffer);
-  std::string got;
-  for (auto [offset, way] : {std::pair{0, std::ios::cur},
-                             {3, std::ios::beg},
-                             {-2, std::ios::end},
-                             {-3, std::ios::cur}}) {
-    in.seekg(offset, way);
-    got += static_cast<char>(in.get());
-  }
-  EXPECT_EQ(got, "addb");
-  in.seekg(0, std::ios::end);
-  EXPECT_EQ(in.tellg(), 5);
-  in.seekg(6);
-  EXPECT_TRUE(in.fail());  // outside the vector
-  EXPECT_EQ(buffer.pubseekoff(1, std::ios::beg, std::ios::in | std::ios::out), 0);  // moves nothing
-  std::vector<unsigned char> sink = {'>'};
-  OutputVectorStreamBuffer outBuffer(sink);
-  std::ostream out(&outBuffer);
-  out.put('a');
-  EXPECT_EQ(sink.size(), 2u);
-  out.write("bcd", 3);
-  EXPECT_EQ(sink, (std::vector<unsigned char>{'>', 'a', 'b', 'c', 'd'}));
-  EXPECT_EQ(out.tellp(), 5);
-}
-
-}  // namespace
-}  // namespace Quillfeather
