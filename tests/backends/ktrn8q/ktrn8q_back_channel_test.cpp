@@ -13,12 +13,14 @@
 
 #include "backends/ktrn8q/ktrn8q_exceptions.h"
 #include "backends/ktrn8q/ktrn8q_filter.h"
+#include "backends/test_failure.h"
 #include "support/capture_stderr.h"
 
 namespace Quillfeather::ktrn8q {
 namespace {
 
 using namespace std::chrono_literals;
+using OrnTest::failure;
 
 // The printer's end of a socket pair. Its thread sends the chunks, waiting `pause` before each,
 // then ends its output if asked; signals are blocked there so that they reach the thread under
@@ -196,12 +198,9 @@ class ShortWriteChannel : public BackChannel {
 
 TEST(KTRN8QBackChannelTest, ShortWrite) {
   ShortWriteChannel channel;
-  try {
-    exchange(channel, kStatusRequest, kStatusResponseBytes);
-    FAIL() << "no exception";
-  } catch (const KTRN8QPrinterException& e) {
-    EXPECT_STREQ(e.what(), "Unable to send complete command to printer");
-  }
+  EXPECT_EQ(failure<KTRN8QPrinterException>(
+                [&] { exchange(channel, kStatusRequest, kStatusResponseBytes); }),
+            "Unable to send complete command to printer");
 }
 
 // queryStatus talks to descriptor 3, the CUPS back channel.
@@ -224,24 +223,16 @@ TEST(KTRN8QFilterTest, QueryStatusUsesTheBackChannel) {
   EXPECT_EQ(printer.received(), kBothRequests);
 }
 
-template <typename Call>
-std::string failure(Call call) {
-  try {
-    call();
-  } catch (const InvalidKTRN8QPrinterResponse& e) {
-    return e.what();
-  }
-  return "no exception";
-}
-
 TEST(KTRN8QStatusTest, WrongLengths) {
   for (size_t size : {0u, 1u, 15u, 17u, 32u}) {
-    EXPECT_EQ(failure([&] { parseConfiguration(std::vector<uint8_t>(size)); }),
+    EXPECT_EQ(failure<InvalidKTRN8QPrinterResponse>(
+                  [&] { parseConfiguration(std::vector<uint8_t>(size)); }),
               "The configuration response must be 16 bytes in length");
   }
   for (size_t size : {0u, 5u, 7u, 16u}) {
-    EXPECT_EQ(failure([&] { parseStatus(std::vector<uint8_t>(size)); }),
-              "The status response must be 6 bytes in length");
+    EXPECT_EQ(
+        failure<InvalidKTRN8QPrinterResponse>([&] { parseStatus(std::vector<uint8_t>(size)); }),
+        "The status response must be 6 bytes in length");
   }
   // Both belong to the printer-exception family queryStatus catches.
   EXPECT_THROW(parseStatus(std::vector<uint8_t>(5)), KTRN8QPrinterException);

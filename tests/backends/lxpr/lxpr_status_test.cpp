@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "backends/test_failure.h"
 #include "support/capture_stderr.h"
 
 namespace Quillfeather {
@@ -105,12 +106,9 @@ TEST(LXPRStatus, ReadErrorIsReported) {
   const int directory = ::open("/", O_RDONLY | O_DIRECTORY);
   ASSERT_GE(directory, 0);
   uint8_t byte = 0;
-  try {
-    readExactly(directory, std::span(&byte, 1));
-    ADD_FAILURE() << "no exception";
-  } catch (const LXPRPrinterStatusException& e) {
-    EXPECT_STREQ(e.what(), "Unable to read any data from the printer");
-  }
+  EXPECT_EQ(OrnTest::failure<LXPRPrinterStatusException>(
+                [&] { readExactly(directory, std::span(&byte, 1)); }),
+            "Unable to read any data from the printer");
   ::close(directory);
 }
 
