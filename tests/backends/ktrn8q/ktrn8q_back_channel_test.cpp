@@ -112,6 +112,8 @@ const std::string kBothRequests = std::string("\x1D\x30\x05\x14\x01");
 
 TEST(KTRN8QBackChannelTest, Exchanges) {
   const std::string range = " of the status response is outside the expected range\n";
+  const std::string paper = kFailed + "Parameter #paper type" + range;
+  const std::string power = kFailed + "Parameter #power control" + range;
   // The chunks, the pause before each, whether the printer ends its output, the status (-12345:
   // the query fails) and the log.
   const std::tuple<std::vector<std::string>, std::chrono::milliseconds, bool, int, std::string>
@@ -121,14 +123,10 @@ TEST(KTRN8QBackChannelTest, Exchanges) {
           {{configuration(0, 0), status(0x00FFFFFF)}, 0ms, false, 0, ""},
           // Bytes beyond the configuration answer are the start of the status answer.
           {{configuration() + status(0x02000001)}, 0ms, false, 104, ""},
-          {{configuration(5, 0)}, 0ms, false, -12345, kFailed + "Parameter #paper type" + range},
-          {{configuration(1, 2)}, 0ms, false, -12345, kFailed + "Parameter #power control" + range},
-          {{configuration(0xFF, 0)}, 0ms, false, -12345, kFailed + "Parameter #paper type" + range},
-          {{configuration(4, 0xFF)},
-           0ms,
-           false,
-           -12345,
-           kFailed + "Parameter #power control" + range},
+          {{configuration(5, 0)}, 0ms, false, -12345, paper},
+          {{configuration(1, 2)}, 0ms, false, -12345, power},
+          {{configuration(0xFF, 0)}, 0ms, false, -12345, paper},
+          {{configuration(4, 0xFF)}, 0ms, false, -12345, power},
           {{configuration().substr(0, 10)}, 0ms, true, -12345, kUnexpected},
           {{configuration(), status(0).substr(0, 5)}, 0ms, false, -12345, kUnexpected},
           {{}, 0ms, false, -12345, kUnexpected},
