@@ -93,9 +93,7 @@ TEST(LXPRStatus, Responses) {
   }
   EXPECT_EQ(read(Channel(response("42", "9999"), true)), "42/9999");
   EXPECT_EQ(read(Channel("", false, true)), shortRead);
-}
-
-TEST(LXPRStatus, TwoResponsesAreReadOneAtATime) {
+  // Two responses are read one at a time.
   const Channel channel(response("01", "0002") + response("03", "0004"));
   EXPECT_EQ(read(channel), "1/2");
   EXPECT_EQ(read(channel), "3/4");
