@@ -82,9 +82,7 @@ TEST(JobFlowTest, StatusMessagesAndOutput) {
       {"language from the options", "", "PrinterLanguage=KTRN8Q", "", "", 0, crit, "", "~DGR"},
       {"unknown language", "lower", "PrinterLanguage=Postscript", "", "", 1, crit,
        kCrit + "Printer language is unknown", ""},
-      {"lower-case ZPL", "lower", "PrinterLanguage=ZPL", "", "", 0, crit, "", "~DGR"},
       {"print method means LXPR", "lower", "PrintMethod=DirectThermal", "", "", 0, crit, "", "{D"},
-      {"KTRN8Q from the PPD", "KTRN8Q", "", "", "", 0, crit, "", "\x1B\x40"},
       {"no PPD", "none", "PrintMethod=ThermalTransfer", "", "", 0, warning,
        "WARNING: Filter invoked without PPD environment variable set", "{D"},
       {"PPD syntax error", "broken", "PrintMethod=DirectThermal", "", "", 0, "ERROR: ",
@@ -118,7 +116,6 @@ TEST(JobFlowTest, StatusMessagesAndOutput) {
   const std::map<std::string, std::string> ppds = {
       {"none", ""},
       {"lower", ppdText("zpl")},
-      {"KTRN8Q", ppdText("KTRN8Q")},
       {"broken", "*PPD-Adobe: \"4.3\"\nnot a statement\n"},
       {"speeds", ppdText("ZPL", speeds)},
       {"modes", ppdText("ZPL", modes)}};

@@ -13,12 +13,14 @@
 
 #include "backends/ktrn8q/ktrn8q_exceptions.h"
 #include "backends/ktrn8q/ktrn8q_filter.h"
+#include "backends/test_failure.h"
 #include "support/capture_stderr.h"
 
 namespace Quillfeather::ktrn8q {
 namespace {
 
 using namespace std::chrono_literals;
+using OrnTest::failure;
 
 // The printer's end of a socket pair. Its thread sends the chunks, waiting `pause` before each,
 // then ends its output if asked; signals are blocked there so that they reach the thread under
@@ -110,6 +112,8 @@ const std::string kBothRequests = std::string("\x1D\x30\x05\x14\x01");
 
 TEST(KTRN8QBackChannelTest, Exchanges) {
   const std::string range = " of the status response is outside the expected range\n";
+  const std::string paper = kFailed + "Parameter #paper type" + range;
+  const std::string power = kFailed + "Parameter #power control" + range;
   // The chunks, the pause before each, whether the printer ends its output, the status (-12345:
   // the query fails) and the log.
   const std::tuple<std::vector<std::string>, std::chrono::milliseconds, bool, int, std::string>
@@ -119,14 +123,10 @@ TEST(KTRN8QBackChannelTest, Exchanges) {
           {{configuration(0, 0), status(0x00FFFFFF)}, 0ms, false, 0, ""},
           // Bytes beyond the configuration answer are the start of the status answer.
           {{configuration() + status(0x02000001)}, 0ms, false, 104, ""},
-          {{configuration(5, 0)}, 0ms, false, -12345, kFailed + "Parameter #paper type" + range},
-          {{configuration(1, 2)}, 0ms, false, -12345, kFailed + "Parameter #power control" + range},
-          {{configuration(0xFF, 0)}, 0ms, false, -12345, kFailed + "Parameter #paper type" + range},
-          {{configuration(4, 0xFF)},
-           0ms,
-           false,
-           -12345,
-           kFailed + "Parameter #power control" + range},
+          {{configuration(5, 0)}, 0ms, false, -12345, paper},
+          {{configuration(1, 2)}, 0ms, false, -12345, power},
+          {{configuration(0xFF, 0)}, 0ms, false, -12345, paper},
+          {{configuration(4, 0xFF)}, 0ms, false, -12345, power},
           {{configuration().substr(0, 10)}, 0ms, true, -12345, kUnexpected},
           {{configuration(), status(0).substr(0, 5)}, 0ms, false, -12345, kUnexpected},
           {{}, 0ms, false, -12345, kUnexpected},
@@ -196,12 +196,9 @@ class ShortWriteChannel : public BackChannel {
 
 TEST(KTRN8QBackChannelTest, ShortWrite) {
   ShortWriteChannel channel;
-  try {
-    exchange(channel, kStatusRequest, kStatusResponseBytes);
-    FAIL() << "no exception";
-  } catch (const KTRN8QPrinterException& e) {
-    EXPECT_STREQ(e.what(), "Unable to send complete command to printer");
-  }
+  EXPECT_EQ(failure<KTRN8QPrinterException>(
+                [&] { exchange(channel, kStatusRequest, kStatusResponseBytes); }),
+            "Unable to send complete command to printer");
 }
 
 // queryStatus talks to descriptor 3, the CUPS back channel.
@@ -224,24 +221,16 @@ TEST(KTRN8QFilterTest, QueryStatusUsesTheBackChannel) {
   EXPECT_EQ(printer.received(), kBothRequests);
 }
 
-template <typename Call>
-std::string failure(Call call) {
-  try {
-    call();
-  } catch (const InvalidKTRN8QPrinterResponse& e) {
-    return e.what();
-  }
-  return "no exception";
-}
-
 TEST(KTRN8QStatusTest, WrongLengths) {
   for (size_t size : {0u, 1u, 15u, 17u, 32u}) {
-    EXPECT_EQ(failure([&] { parseConfiguration(std::vector<uint8_t>(size)); }),
+    EXPECT_EQ(failure<InvalidKTRN8QPrinterResponse>(
+                  [&] { parseConfiguration(std::vector<uint8_t>(size)); }),
               "The configuration response must be 16 bytes in length");
   }
   for (size_t size : {0u, 5u, 7u, 16u}) {
-    EXPECT_EQ(failure([&] { parseStatus(std::vector<uint8_t>(size)); }),
-              "The status response must be 6 bytes in length");
+    EXPECT_EQ(
+        failure<InvalidKTRN8QPrinterResponse>([&] { parseStatus(std::vector<uint8_t>(size)); }),
+        "The status response must be 6 bytes in length");
   }
   // Both belong to the printer-exception family queryStatus catches.
   EXPECT_THROW(parseStatus(std::vector<uint8_t>(5)), KTRN8QPrinterException);

@@ -162,11 +162,6 @@ TEST(KTRN8QFilterTest, ByteForByte) {
            {longPage(65536)},
            start(0) + tall + fromHex("1F 61 FF FF 1F 61 01 00") + dotRow(53, 0x80) + kPrint,
            {tooTall(65538)}},
-          {"",
-           {longPage(131071)},
-           start(0) + tall + fromHex("1F 61 FF FF 1F 61 FF FF 1F 61 01 00") + dotRow(53, 0x80) +
-               kPrint,
-           {tooTall(131073)}},
       };
   for (const auto& [options, pages, expected, log] : cases) {
     SCOPED_TRACE(options + ", " + std::to_string(pages.size()) + " pages, " +

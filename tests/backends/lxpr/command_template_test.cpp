@@ -13,9 +13,11 @@
 
 #include "backends/lxpr/command_writer.h"
 #include "backends/lxpr/lxpr_arguments.h"
+#include "backends/test_failure.h"
 
 namespace Quillfeather::LXPRCommands {
 namespace {
+using OrnTest::failure;
 
 template <typename T, typename... A>
 std::shared_ptr<const Argument> arg(A&&... a) {
@@ -51,25 +53,17 @@ TEST(CommandTemplate, ScannerFindsTheSameFieldsAsTheRegularExpression) {
   ASSERT_EQ(findTemplateFields("XS;I,aaaa,bbbcde$fgh").size(), 8u);
 }
 
-template <typename Call>
-std::string failure(Call call) {
-  try {
-    call();
-  } catch (const CommandException& e) {
-    return e.what();
-  }
-  return "no exception";
-}
-
 TEST(CommandTemplate, FailuresStopBeforeOrAtTheField) {
   std::ostringstream out;
-  EXPECT_EQ(failure([&] { formatCommand(out, "C", {arg<IntegerArgument>(1)}); }),
+  EXPECT_EQ(failure<CommandException>([&] { formatCommand(out, "C", {arg<IntegerArgument>(1)}); }),
             "Wrong number of arguments for command: C");
-  EXPECT_EQ(failure([&] { formatCommand(out, "Daaaa,bbbb", {arg<IntegerArgument>(1)}); }),
+  EXPECT_EQ(failure<CommandException>(
+                [&] { formatCommand(out, "Daaaa,bbbb", {arg<IntegerArgument>(1)}); }),
             "Wrong number of arguments for command: Daaaa,bbbb");
   EXPECT_EQ(out.str(), "");
-  EXPECT_EQ(failure([&] { formatCommand(out, "X=a/3", {arg<IntegerArgument>(1)}); }),
-            "Unsupported format");
+  EXPECT_EQ(
+      failure<CommandException>([&] { formatCommand(out, "X=a/3", {arg<IntegerArgument>(1)}); }),
+      "Unsupported format");
   EXPECT_EQ(out.str(), "X=");
 }
 

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "backends/lxpr/lxpr_status.h"
+#include "backends/test_failure.h"
 #include "orntool/preview_lxpr.h"
 #include "support/capture_stderr.h"
 #include "support/raster_builder.h"
@@ -15,6 +16,7 @@
 namespace Quillfeather {
 namespace {
 
+using OrnTest::failure;
 using OrnTest::TestPage;
 
 TestPage page203(uint32_t width, uint32_t height,
@@ -66,23 +68,13 @@ std::string rfid(char bank, const std::string& data) {
   return "{XB00;0000,0000,r,T24,G0,V1,B0" + std::string(1, bank) + "=" + data + "|}\n";
 }
 
-template <typename Call>
-std::string failure(Call call) {
-  try {
-    call();
-  } catch (const FilterException& e) {
-    return e.what();
-  }
-  return "no exception";
-}
-
 TEST(LXPRFilter, PrintMethodMustBeKnown) {
   for (const char* method : {"", "Thermal", "directthermal"}) {
     JobSettings settings;
     if (*method) settings.set("PrintMethod", method);
     std::istringstream in;
     std::ostringstream out;
-    EXPECT_EQ(failure([&] { LXPRFilter(in, out, settings); }),
+    EXPECT_EQ(failure<FilterException>([&] { LXPRFilter(in, out, settings); }),
               "The filter is unable to determine whether to use direct or transfer thermal mode.");
   }
 }
@@ -308,7 +300,7 @@ TEST(LXPRFilter, AutoSendsUncompressibleGraphicsRaw) {
                            "), choosing None"))
         << job.log;
     LXPRJob forced("Compression=SKARN");
-    EXPECT_EQ(failure([&] { forced.run({page}); }),
+    EXPECT_EQ(failure<FilterException>([&] { forced.run({page}); }),
               "Page 1 cannot be sent with SKARN compression: " + reason);
     EXPECT_EQ(forced.output.str(), kLabelSize + "{C|}\n");
   }
@@ -322,9 +314,9 @@ TEST(LXPRFilter, ZeroResolutionFailsOnlyWhenAGraphicIsPlaced) {
     page.resolutionY = ry;
     EXPECT_EQ(job.run({page}), blankLabel());
     page.setPixel(1, 1);
-    EXPECT_EQ(failure([&] { job.run({page}); }), "Page 1 has the resolution " + std::to_string(rx) +
-                                                     "x" + std::to_string(ry) +
-                                                     " dpi; its graphic cannot be placed");
+    EXPECT_EQ(failure<FilterException>([&] { job.run({page}); }),
+              "Page 1 has the resolution " + std::to_string(rx) + "x" + std::to_string(ry) +
+                  " dpi; its graphic cannot be placed");
   }
 }
 

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "backends/test_failure.h"
 #include "support/capture_stderr.h"
 
 namespace Quillfeather {
@@ -92,9 +93,7 @@ TEST(LXPRStatus, Responses) {
   }
   EXPECT_EQ(read(Channel(response("42", "9999"), true)), "42/9999");
   EXPECT_EQ(read(Channel("", false, true)), shortRead);
-}
-
-TEST(LXPRStatus, TwoResponsesAreReadOneAtATime) {
+  // Two responses are read one at a time.
   const Channel channel(response("01", "0002") + response("03", "0004"));
   EXPECT_EQ(read(channel), "1/2");
   EXPECT_EQ(read(channel), "3/4");
@@ -105,12 +104,9 @@ TEST(LXPRStatus, ReadErrorIsReported) {
   const int directory = ::open("/", O_RDONLY | O_DIRECTORY);
   ASSERT_GE(directory, 0);
   uint8_t byte = 0;
-  try {
-    readExactly(directory, std::span(&byte, 1));
-    ADD_FAILURE() << "no exception";
-  } catch (const LXPRPrinterStatusException& e) {
-    EXPECT_STREQ(e.what(), "Unable to read any data from the printer");
-  }
+  EXPECT_EQ(OrnTest::failure<LXPRPrinterStatusException>(
+                [&] { readExactly(directory, std::span(&byte, 1)); }),
+            "Unable to read any data from the printer");
   ::close(directory);
 }
 
