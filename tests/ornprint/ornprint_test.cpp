@@ -36,12 +36,26 @@ namespace {
 
 constexpr uint32_t kDpi = 203, kWidth = 812, kHeight = 1218;  // 4 x 6 in
 
-int listenOnLoopback(uint16_t& port) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
+sockaddr_in loopback(uint16_t port) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = htons(port);
+  return address;
+}
+
+// A connection to a loopback port, or -1.
+int connectTo(uint16_t port) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = loopback(port);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+  close(fd);
+  return -1;
+}
+
+int listenOnLoopback(uint16_t& port) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = loopback(port);
   const int on = 1;
   setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
   socklen_t length = sizeof address;
@@ -211,14 +225,9 @@ class OrnPrintServer : public ::testing::Test {
       std::this_thread::sleep_for(100ms);
   }
   static bool listening() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port_);
-    const bool up = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    close(fd);
-    return up;
+    const int fd = connectTo(port_);
+    if (fd >= 0) close(fd);
+    return fd >= 0;
   }
   static void TearDownTestSuite() {
     if (server_) ornprint({"shutdown"});
@@ -459,12 +468,8 @@ TEST_F(OrnPrintServer, DefaultsSurviveARestart) {
 TEST_F(OrnPrintServer, WebPagesAreServed) {
   for (const char* page : {"/", "/zpl", "/zpl/media"}) {
     SCOPED_TRACE(page);
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port_);
-    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const int fd = connectTo(port_);
+    ASSERT_GE(fd, 0);
     const std::string request = std::string("GET ") + page + " HTTP/1.0\r\nHost: localhost\r\n\r\n";
     ASSERT_EQ(write(fd, request.data(), request.size()), ssize_t(request.size()));
     std::string response;
