@@ -17,6 +17,7 @@
 #include "job_options.h"
 #include "jobcontrol/job_setup.h"
 #include "jobcontrol/log.h"
+#include "png_grey_depth.h"
 #include "raster/raster_reader.h"
 #include "vendor_options.h"
 
@@ -38,10 +39,11 @@ struct RasterJob {
   std::unique_ptr<Quillfeather::PreparedJob> prepared;
   Quillfeather::PageHeader header;
   uint32_t sourceBytesPerLine = 0;
-  uint32_t cropOffset = 0;  // bytes dropped from the left of every line
-  uint8_t tailMask = 0xFF;  // keeps the dots of a line's last byte that lie on the media
-  uint32_t lines = 0;       // lines of the page received so far
-  bool invert = false;      // grey lines (255 white) become raster values (255 black)
+  uint32_t cropOffset = 0;    // bytes dropped from the left of every line
+  uint8_t tailMask = 0xFF;    // keeps the dots of a line's last byte that lie on the media
+  uint32_t lines = 0;         // lines of the page received so far
+  bool invert = false;        // grey lines (255 white) become raster values (255 black)
+  uint8_t greyMaximum = 255;  // white in the lines PAPPL hands over (less for some PNG files)
   std::vector<uint8_t> page;
   std::string firstError;  // the first error or critical message, for job-state-message
 };
@@ -122,6 +124,10 @@ bool startRasterJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_
   RasterJob* raw = data.get();
   papplJobSetData(job, data.release());
   logToJob(job, raw);
+  const char* format = papplJobGetFormat(job);
+  const char* file = papplJobGetFilename(job);
+  if (format != nullptr && file != nullptr && std::strcmp(format, "image/png") == 0)
+    raw->greyMaximum = pngGreyMaximum(file);
 
   pappl_pr_driver_data_t driverData;
   papplPrinterGetDriverData(papplJobGetPrinter(job), &driverData);
@@ -192,6 +198,11 @@ bool writeRasterLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, uns
   const uint32_t rowBytes = data->header.cupsBytesPerLine;
   uint8_t* row = data->page.data() + uint64_t{y} * rowBytes;
   std::memcpy(row, line + data->cropOffset, rowBytes);
+  if (data->greyMaximum != 255 && data->header.cupsBitsPerPixel == 8) {
+    const unsigned scale = 255 / data->greyMaximum;
+    for (uint32_t x = 0; x < rowBytes; ++x)
+      row[x] = static_cast<uint8_t>(std::min<unsigned>(row[x], data->greyMaximum) * scale);
+  }
   if (data->invert) {
     for (uint32_t x = 0; x < rowBytes; ++x) row[x] = static_cast<uint8_t>(~row[x]);
   }

@@ -24,6 +24,7 @@
 #include "orntool/preview_image.h"
 #include "orntool/preview_ktrn8q.h"
 #include "orntool/preview_lxpr.h"
+#include "orntool/preview_png.h"
 #include "orntool/preview_zpl.h"
 #include "support/process.h"
 #include "support/raster_builder.h"
@@ -462,6 +463,44 @@ TEST_F(OrnPrintServer, DefaultsSurviveARestart) {
   const std::string options = lastJobOptions();
   EXPECT_NE(options.find("ImageDarkness=Darker"), std::string::npos) << options;
   EXPECT_NE(options.find("StripLabel=True"), std::string::npos) << options;
+}
+
+// PNG and JPEG pages, which PAPPL decodes itself, print once per copy, and a 1-bit PNG (whose
+// lines PAPPL passes on unscaled) prints as drawn.
+TEST_F(OrnPrintServer, PngAndJpegPrintOncePerCopy) {
+  Tesselin::Bitmap page(kWidth, kHeight);
+  for (uint32_t y = 0; y < kHeight; ++y)
+    for (uint32_t x = 0; x < kWidth; ++x) page.setPixel(x, y, ink(x, y));
+  OrnTool::writePng(page, (dir_ / "label.png").string());
+  const std::string jpeg = (dir_ / "label.jpg").string();
+  ASSERT_EQ(runCommand({findProgram("gs"), "-q", "-dBATCH", "-dNOPAUSE", "-dSAFER",
+                        "-sDEVICE=jpeggray", "-r203", "-dLastPage=1", "-sOutputFile=" + jpeg,
+                        ORN_SOURCE_DIR "/samples/label.ps"},
+                       {}, 60s)
+                .exitStatus,
+            0);
+  for (const std::string& file : {(dir_ / "label.png").string(), jpeg}) {
+    SCOPED_TRACE(file);
+    ASSERT_EQ(ornprint({"submit", "-d", "zpl", "-o", "copies=2", file}).exitStatus, 0);
+    std::optional<std::string> received = sink_->next();
+    ASSERT_TRUE(received);
+    std::vector<OrnTool::PreviewImage> labels = OrnTool::decodeZpl(bytesOf(*received));
+    ASSERT_EQ(labels.size(), 2u);
+    EXPECT_TRUE(OrnTool::hasInk(labels[0].bitmap));
+    EXPECT_TRUE(labels[0].bitmap.data() == labels[1].bitmap.data());
+    // The 1-bit PNG of the label's size prints dot for dot; the JPEG label is not all black.
+    const Tesselin::Bitmap& label = labels[0].bitmap;
+    uint64_t differing = 0, black = 0;
+    for (uint32_t y = 0; y < label.height(); ++y)
+      for (uint32_t x = 0; x < label.width(); ++x) {
+        black += label.getPixel(x, y);
+        differing += label.getPixel(x, y) != (x < kWidth && y < kHeight && ink(x, y));
+      }
+    if (file == jpeg)
+      EXPECT_LT(black, uint64_t{label.width()} * label.height() / 2);
+    else
+      EXPECT_EQ(differing, 0u);
+  }
 }
 
 // The web interface's pages are served without harm (each crashed the server once).
