@@ -126,9 +126,10 @@ bool ink(uint32_t x, uint32_t y) {
 // The page as PWG raster written by libcups: in 8-bit grey (255 white) or 1-bit black, on the
 // 4 x 6 in label or another PWG media size (the label's dots in its top-left corner).
 void writePwg(const fs::path& path, const char* media = "oe_4x6-label_4x6in",
-              const char* type = "sgray_8", int pages = 1) {
+              const char* type = "sgray_8", int pages = 1,
+              cups_mode_t mode = CUPS_RASTER_WRITE_PWG) {
   cups_file_t* file = cupsFileOpen(path.c_str(), "w");
-  cups_raster_t* raster = cupsRasterOpen(cupsFileNumber(file), CUPS_RASTER_WRITE_PWG);
+  cups_raster_t* raster = cupsRasterOpen(cupsFileNumber(file), mode);
   cups_page_header2_t header;
   cupsRasterInitPWGHeader(&header, pwgMediaForPWG(media), type, kDpi, kDpi, "one-sided", nullptr);
   const bool grey = header.cupsBitsPerPixel == 8;
@@ -197,6 +198,7 @@ class OrnPrintServer : public ::testing::Test {
     dir_ = fs::temp_directory_path() / ("ornprint-test-" + std::to_string(getpid()));
     fs::create_directories(dir_ / "spool");
     writePwg(dir_ / "label.pwg");
+    writePwg(dir_ / "label.urf", "oe_4x6-label_4x6in", "sgray_8", 1, CUPS_RASTER_WRITE_APPLE);
     fs::copy_file(ORN_SOURCE_DIR "/tests/ornprint/print-and-wait.test", dir_ / "wait.test");
     // State file and control socket go to the private folder, the models come from the tree.
     setenv("SNAP_COMMON", dir_.c_str(), 1);
@@ -278,7 +280,13 @@ class OrnPrintServer : public ::testing::Test {
 TEST_F(OrnPrintServer, PrintsPwgRasterLikeTheFilterInEveryLanguage) {
   for (const Printer& printer : kPrinters) {
     SCOPED_TRACE(printer.driver);
-    ASSERT_EQ(submit(printer.name, dir_ / "label.pwg").first, "completed");
+    // Apple raster on one printer, PWG raster on the others: the same page either way.
+    const char* document = printer.decode == kPrinters[0].decode ? "label.urf" : "label.pwg";
+    ASSERT_EQ(submit(printer.name, dir_ / document).first, "completed");
+    if (printer.decode == kPrinters[0].decode) {
+      EXPECT_NE(readFile(dir_ / "log").find("document-format mimeMediaType image/urf"),
+                std::string::npos);
+    }
     std::optional<std::string> received = sink_->next();
     ASSERT_TRUE(received) << "nothing reached the printer";
 
