@@ -146,34 +146,21 @@ TEST(TIFFReaderTest, ReadsWhatTiffcpWrites) {
     if (predictor)
       conversions.insert(conversions.end(), {"-c lzw:2 -B", "-c zip:2 -L -r 3", "-c lzw:2 -L -r 1",
                                              "-c zip:2 -B -r 1000"});
+    if (s.bits == 8 && s.photometric != 0 && s.samples < 4 && !s.bigEndian)
+      conversions.insert(conversions.end(), {"-c jpeg -r 16", s.samples == 1 ? "-c jpeg:75 -r 8 -B"
+                                                                             : "-c jpeg:r -r 16"});
     for (const std::string& options : conversions) {
       SCOPED_TRACE(::testing::Message() << s.bits << "x" << s.samples << " photometric "
                                         << s.photometric << " " << s.bigEndian << " " << options);
       ASSERT_TRUE(succeeds("tiffcp " + options + " " + source + " " + converted));
-      ASSERT_TRUE(succeeds("tiffcmp " + source + " " + converted));
+      // JPEG is lossy: libtiff's own decoding is the reference, pixel for pixel.
+      const bool jpeg = options.find("jpeg") != std::string::npos;
+      ASSERT_TRUE(succeeds(jpeg ? "tiffcp -c none " + converted + " " + dir + "d.tif"
+                                : "tiffcmp " + source + " " + converted));
       const Image image = readTiff(converted);
       EXPECT_EQ(shape(image), shape(s));
-      EXPECT_TRUE(image.data() == pixels) << "pixels differ";
+      EXPECT_TRUE(image.data() == (jpeg ? readTiff(dir + "d.tif").data() : pixels));
     }
-  }
-}
-
-// JPEG is lossy: libtiff's own decoding (tiffcp -c none) is the reference, pixel for pixel.
-TEST(TIFFReaderTest, JpegMatchesLibtiffDecoding) {
-  const std::pair<Layout, const char*> cases[] = {
-      {layout(false, 8, 1, 1, 2, 64, 48), "-c jpeg -r 16"},
-      {layout(true, 8, 1, 1, 2, 64, 48), "-c jpeg:75 -r 8 -B"},
-      {layout(false, 8, 3, 2, 2, 64, 48), "-c jpeg -r 16"},
-      {layout(false, 8, 3, 2, 2, 64, 48), "-c jpeg:r -r 16"}};
-  const std::string dir = scratch("jpeg"), jpeg = dir + "jpeg.tif", decoded = dir + "decoded.tif";
-  for (const auto& [s, options] : cases) {
-    SCOPED_TRACE(options);
-    writeFile(dir + "source.tif", writePlainTiff(s, makePixels(s, 5)));
-    ASSERT_TRUE(succeeds("tiffcp " + std::string(options) + " " + dir + "source.tif " + jpeg));
-    ASSERT_TRUE(succeeds("tiffcp -c none " + jpeg + " " + decoded));
-    const Image ours = readTiff(jpeg), reference = readTiff(decoded);
-    EXPECT_EQ(shape(ours), shape(reference));
-    EXPECT_TRUE(ours.data() == reference.data()) << "pixels differ from libtiff's";
   }
 }
 
