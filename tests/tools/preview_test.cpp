@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <random>
 
 #include "imaging/bitmap_encoding.h"
 #include "imaging/pixel_reference.h"
