@@ -34,14 +34,13 @@ bool refRowEmpty(const Bitmap& b, uint32_t y) {
 
 // Rows count whole bytes (padding too), columns only pixels; no inked column gives 0..1.
 Rect refBoundingBox(const Bitmap& b) {
-  std::vector<uint32_t> rows, columns;
+  Rect box{b.width(), b.height(), 0, 0};
   for (uint32_t y = 0; y < b.height(); ++y)
-    if (!refRowEmpty(b, y)) rows.push_back(y);
-  if (rows.empty()) return {0, 0, 0, 0};
+    if (!refRowEmpty(b, y)) box.top = std::min(box.top, y), box.bottom = y + 1;
   for (uint32_t x = 0; x < b.width(); ++x)
-    if (!refColumnEmpty(b, x)) columns.push_back(x);
-  return {columns.empty() ? 0 : columns.front(), rows.front(),
-          columns.empty() ? 1 : columns.back() + 1, rows.back() + 1};
+    if (!refColumnEmpty(b, x)) box.left = std::min(box.left, x), box.right = x + 1;
+  if (box.bottom == 0) return {0, 0, 0, 0};
+  return box.right == 0 ? Rect{0, box.top, 1, box.bottom} : box;
 }
 
 // Pixel (x, y) of the result is pixel from(x, y) of b; the rest of `out` stays as it is.

@@ -130,14 +130,12 @@ TEST(DownsampleTest, OutputBoxOriginAndResolution) {
   EXPECT_EQ(box.width() * 1000 + box.height(), 100050u);
   EXPECT_EQ(box.origin(), (std::pair<uint32_t, uint32_t>{7, 9}));
   EXPECT_EQ(box.xResolution() * 1000 + box.yResolution(), 300600u);
-  for (int method : {5, 3}) {
-    const Bitmap none = downsample(image, Rect{4, 4, 4, 10}, 10, 0, method, 4);
+  for (const Bitmap& none : {downsample(image, Rect{4, 4, 4, 10}, 10, 0, 5, 4),
+                             downsample(image, Rect{4, 4, 4, 10}, 10, 0, 3, 4)})
     EXPECT_EQ(none.width() * 1000 + none.height(), 6u);
-  }
   // The whole source is sampled, not the region: left half black, right half white.
-  Bytes data(16 * 2, 255);
-  std::fill_n(data.begin(), 8, 0);
-  std::fill_n(data.begin() + 16, 8, 0);
+  Bytes data;
+  for (int i = 0; i < 32; ++i) data.push_back(i % 16 < 8 ? 0 : 255);
   EXPECT_EQ(downsample(Image(8, 1, 16, 2, std::move(data)), Rect{8, 0, 24, 2}, 10, 0, 5, 3).data(),
             (Bytes{0xFF, 0x00, 0xFF, 0x00}));
 }
