@@ -4,7 +4,6 @@
 // file is decoded with the preview decoders and checked for size and content; the job logs must
 // show the filter's page accounting and its validation warnings.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -80,20 +79,17 @@ TEST(CupsIntegration, StagedInstallHonoursDestdirAndPrefix) {
     ASSERT_EQ(result.exitStatus, 0) << result.output;
     ASSERT_TRUE(fs::is_regular_file(installed)) << result.output;
     EXPECT_EQ(fileContents(installed), fileContents(std::string(ORN_BINARY_DIR) + "/rastertoorn"));
-    struct stat info {};
-    ASSERT_EQ(stat(installed.c_str(), &info), 0);
     // CUPS runs only filters that nobody but their owner may change.
-    EXPECT_EQ(info.st_mode & 07777, 0755u);
+    EXPECT_EQ(fs::status(installed).permissions(), static_cast<fs::perms>(0755));
     for (const std::string model : kModels) {
       const fs::path ppd = destdir / prefix.substr(1) / "share/cups/model/orn" / (model + ".ppd");
       EXPECT_EQ(fileContents(ppd), fileContents(modelPPD(model.substr(4)))) << ppd;
     }
     // Nothing else lands in DESTDIR but the printer application with its systemd unit.
-    size_t files = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(destdir))
-      files += entry.is_regular_file();
+    const auto files = std::count_if(fs::recursive_directory_iterator(destdir), {},
+                                     [](const auto& entry) { return entry.is_regular_file(); });
     const size_t printerApplication = fs::exists(std::string(ORN_BINARY_DIR) + "/ornprint") ? 2 : 0;
-    EXPECT_EQ(files, 1 + std::size(kModels) + printerApplication);
+    EXPECT_EQ(static_cast<size_t>(files), 1 + std::size(kModels) + printerApplication);
   }
   EXPECT_FALSE(fs::exists("/opt/orn-staged"));
 }

@@ -59,13 +59,14 @@ std::string issued(const std::string& issue) { return blankLabel("", "{XS;I," + 
 std::string rfid(char bank, const std::string& data) {
   return "{XB00;0000,0000,r,T24,G0,V1,B0" + std::string(1, bank) + "=" + data + "|}\n";
 }
-// A blank label (or, with copies, a 8 x 2 one) under each row's options.
+std::string withRfid(const std::string& writes) { return blankLabel("", writes + kIssue); }
+// A blank label, in the copies given, under each row's options.
 TEST(LXPRFilter, LabelCommands) {
   const std::string longText(600, 'E'), gapRange = " LabelGap.Minimum=0 LabelGap.Maximum=10";
   const std::string toneRange = " ToneAdjustmentThermalTransfer.Minimum=";
   struct Row {
     std::string options, expected;
-    uint32_t copies = 0;
+    uint32_t copies = 1;
   };
   const Row cases[] = {
       {"", blankLabel()},
@@ -121,21 +122,19 @@ TEST(LXPRFilter, LabelCommands) {
       {"CutInterval=0 Sensor=Transmissive StripLabel=false PrintSpeed=3", issued("0002,0002C3000"),
        2},
       {"PrintSpeed=x", issued("1234,0000C3000"), 12345},
-      {"RFIDEPCMemData=Custom.ABCD", blankLabel("", rfid('1', "ABCD") + kIssue)},
-      {"RFIDUserMemData=Custom.ABCD", blankLabel("", rfid('3', "ABCD") + kIssue)},
+      {"RFIDEPCMemData=Custom.ABCD", withRfid(rfid('1', "ABCD"))},
+      {"RFIDUserMemData=Custom.ABCD", withRfid(rfid('3', "ABCD"))},
       {"RFIDEPCMemData=Custom.12 RFIDUserMemData=Custom.34",
-       blankLabel("", rfid('3', "34") + rfid('1', "12") + kIssue)},
+       withRfid(rfid('3', "34") + rfid('1', "12"))},
       {"RFIDUserMemData=ABCD", blankLabel()},
       {"RFIDUserMemData=Custom.", blankLabel()},
       // Only the first 512 characters are sent, so only they are checked.
-      {"RFIDEPCMemData=Custom." + longText,
-       blankLabel("", rfid('1', longText.substr(88)) + kIssue)},
-      {"RFIDEPCMemData=Custom." + longText + "\\|}{",
-       blankLabel("", rfid('1', longText.substr(88)) + kIssue)},
+      {"RFIDEPCMemData=Custom." + longText, withRfid(rfid('1', longText.substr(88)))},
+      {"RFIDEPCMemData=Custom." + longText + "\\|}{", withRfid(rfid('1', longText.substr(88)))},
   };
   for (const auto& [options, expected, copies] : cases) {
-    TestPage page = copies ? page203(8, 2) : page203(16, 4);
-    if (copies) page.numCopies = copies;
+    TestPage page = page203(16, 4);
+    page.numCopies = copies;
     EXPECT_EQ(LXPRJob(options).run({page}), expected) << options;
   }
   TestPage page = page203(8, 1);
@@ -174,7 +173,7 @@ TEST(LXPRFilter, PagesAndLog) {
 }
 
 TEST(LXPRFilter, RFIDDataCannotBreakOutOfItsCommand) {
-  const std::string label = blankLabel("", rfid('1', "OK") + kIssue);
+  const std::string label = withRfid(rfid('1', "OK"));
   const std::string warning =
       "Warning: RFIDUserMemData contains a framing character or a control character; the RFID "
       "write is not sent\n";
