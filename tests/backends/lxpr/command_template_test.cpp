@@ -147,10 +147,10 @@ TEST(LXPRArguments, FieldRenderingTable) {
       {"g/2", arg<BufferArgument>(std::vector<uint8_t>{9, 8, 7}), std::string("\x09\x08", 2)},
       {"g", arg<BufferArgument>(std::vector<uint8_t>{}), ""},
   };
-  for (const auto& [spec, argument, expected] : cases) {
+  for (const auto& [field, argument, expected] : cases) {
     std::ostringstream out;
-    EXPECT_TRUE(argument->format(out, spec)) << "field " << spec;
-    EXPECT_EQ(out.str(), expected) << "field " << spec;
+    EXPECT_TRUE(argument->format(out, field)) << "field " << field;
+    EXPECT_EQ(out.str(), expected) << "field " << field;
   }
 }
 
@@ -163,7 +163,8 @@ TEST(LXPRArguments, LimitsAndFailures) {
                                                   {"g/0", 0},
                                                   {"g/007", 7},
                                                   {"g/99999999999999999999999", 0}};
-  for (const auto& [spec, expected] : cases) EXPECT_EQ(maximumFieldLength(spec), expected) << spec;
+  for (const auto& [field, expected] : cases)
+    EXPECT_EQ(maximumFieldLength(field), expected) << field;
   std::ostringstream out;
   EXPECT_THROW(IntegerArgument(1).format(out, "aaaaa*"), std::out_of_range);
   EXPECT_THROW(USmallIntegerArgument(1).format(out, "aa*"), std::out_of_range);
