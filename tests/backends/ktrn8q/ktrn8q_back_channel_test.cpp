@@ -25,43 +25,39 @@ using OrnTest::failure;
 // The printer's end of a socket pair. Its thread sends the chunks, waiting `pause` before each,
 // then ends its output if asked; signals are blocked there so that they reach the thread under
 // test.
-class FakePrinter {
- public:
+struct FakePrinter {
   explicit FakePrinter(std::vector<std::string> chunks = {}, std::chrono::milliseconds pause = {},
                        bool endOutput = false) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds_) != 0) throw std::runtime_error("socketpair");
-    thread_ = std::thread([this, chunks = std::move(chunks), pause, endOutput] {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0) throw std::runtime_error("socketpair");
+    thread = std::thread([this, chunks = std::move(chunks), pause, endOutput] {
       sigset_t all;
       sigfillset(&all);
       pthread_sigmask(SIG_BLOCK, &all, nullptr);
       for (const std::string& chunk : chunks) {
         std::this_thread::sleep_for(pause);
-        ::send(fds_[1], chunk.data(), chunk.size(), MSG_NOSIGNAL);
+        ::send(fds[1], chunk.data(), chunk.size(), MSG_NOSIGNAL);
       }
-      if (endOutput) ::shutdown(fds_[1], SHUT_WR);
+      if (endOutput) ::shutdown(fds[1], SHUT_WR);
     });
   }
   ~FakePrinter() {
     hangUp();
-    ::close(fds_[0]);
+    ::close(fds[0]);
   }
-  int descriptor() const { return fds_[0]; }
   // The bytes the printer has received so far.
   std::string received() {
     char buffer[64];
-    const ssize_t n = ::recv(fds_[1], buffer, sizeof buffer, MSG_DONTWAIT);
+    const ssize_t n = ::recv(fds[1], buffer, sizeof buffer, MSG_DONTWAIT);
     return std::string(buffer, static_cast<size_t>(std::max<ssize_t>(n, 0)));
   }
   // Closes the printer's end once its chunks are sent.
   void hangUp() {
-    if (thread_.joinable()) thread_.join();
-    if (fds_[1] >= 0) ::close(fds_[1]);
-    fds_[1] = -1;
+    if (thread.joinable()) thread.join();
+    if (fds[1] >= 0) fds[1] = (::close(fds[1]), -1);
   }
 
- private:
-  int fds_[2] = {-1, -1};
-  std::thread thread_;
+  int fds[2] = {-1, -1};
+  std::thread thread;
 };
 
 constexpr auto kShortTimeout = 300ms;
@@ -74,13 +70,10 @@ std::string configuration(uint8_t paperType = 2, uint8_t powerControl = 1) {
 }
 
 // The status answer with bytes 2 to 5 as given.
-std::string status(uint32_t bytes) {
-  return {'\x77',
-          '\x77',
-          static_cast<char>(bytes >> 24),
-          static_cast<char>(bytes >> 16),
-          static_cast<char>(bytes >> 8),
-          static_cast<char>(bytes)};
+std::string status(uint32_t bytes, char head = '\x77') {
+  std::string answer(2, head);
+  for (int shift = 24; shift >= 0; shift -= 8) answer += static_cast<char>(bytes >> shift);
+  return answer;
 }
 
 std::vector<std::string> split(const std::string& bytes, size_t piece) {
@@ -108,7 +101,7 @@ const std::string kFailed = "Info: The printer status could not be retrieved: ";
 const std::string kUnexpected = kFailed + "Unexpected response from printer\n";
 const std::string kSendError =
     kFailed + "An error occurred while sending the command to the printer\n";
-const std::string kBothRequests = std::string("\x1D\x30\x05\x14\x01");
+const std::string kBothRequests = "\x1D\x30\x05\x14\x01";
 
 TEST(KTRN8QBackChannelTest, Exchanges) {
   const std::string range = " of the status response is outside the expected range\n";
@@ -134,7 +127,7 @@ TEST(KTRN8QBackChannelTest, Exchanges) {
   for (const auto& [chunks, pause, endOutput, code, log] : cases) {
     SCOPED_TRACE(log + std::to_string(code));
     FakePrinter printer(chunks, pause, endOutput);
-    const Query result = query(printer.descriptor(), pause > 0ms ? 5000ms : kShortTimeout);
+    const Query result = query(printer.fds[0], pause > 0ms ? 5000ms : kShortTimeout);
     EXPECT_EQ(result.ok, code != -12345);
     EXPECT_EQ(result.status, code);
     EXPECT_EQ(result.log, log);
@@ -149,11 +142,20 @@ TEST(KTRN8QBackChannelTest, Exchanges) {
   }
 }
 
-TEST(KTRN8QBackChannelTest, BrokenDescriptors) {
+class ShortWriteChannel : public BackChannel {
+ public:
+  Result writeSome(std::span<const uint8_t> bytes) override {
+    return {Outcome::Done, bytes.size() - 1};
+  }
+  Result readSome(std::span<uint8_t>) override { return {Outcome::End, 0}; }
+};
+
+// Broken descriptors and a channel that takes less than it is given.
+TEST(KTRN8QBackChannelTest, BrokenChannels) {
   // Writing to a closed socket must fail cleanly, not end the process by SIGPIPE.
   FakePrinter printer;
   printer.hangUp();
-  EXPECT_EQ(query(printer.descriptor()).log, kSendError);
+  EXPECT_EQ(query(printer.fds[0]).log, kSendError);
   int pair[2];
   ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
   ::close(pair[0]);
@@ -165,63 +167,40 @@ TEST(KTRN8QBackChannelTest, BrokenDescriptors) {
   EXPECT_EQ(query(fd).log,
             kFailed + "An error occurred while receiving the response from the printer\n");
   ::close(fd);
-}
-
-void onAlarm(int) {}
-
-// Signals arriving while we wait interrupt poll and read; the query goes on.
-TEST(KTRN8QBackChannelTest, InterruptedWaitsAreResumed) {
-  struct sigaction action {};
-  action.sa_handler = onAlarm;  // no SA_RESTART: system calls fail with EINTR
-  struct sigaction previous {};
-  ASSERT_EQ(::sigaction(SIGALRM, &action, &previous), 0);
-  itimerval timer{{0, 2000}, {0, 2000}};
-  ASSERT_EQ(::setitimer(ITIMER_REAL, &timer, nullptr), 0);
-  FakePrinter printer(split(configuration() + status(0x01100000), 4), 20ms);
-  const Query result = query(printer.descriptor(), 5000ms);
-  itimerval off{};
-  ::setitimer(ITIMER_REAL, &off, nullptr);
-  ::sigaction(SIGALRM, &previous, nullptr);
-  EXPECT_TRUE(result.ok) << result.log;
-  EXPECT_EQ(result.status, 4);
-}
-
-class ShortWriteChannel : public BackChannel {
- public:
-  Result writeSome(std::span<const uint8_t> bytes) override {
-    return {Outcome::Done, bytes.size() - 1};
-  }
-  Result readSome(std::span<uint8_t>) override { return {Outcome::End, 0}; }
-};
-
-TEST(KTRN8QBackChannelTest, ShortWrite) {
   ShortWriteChannel channel;
   EXPECT_EQ(failure<KTRN8QPrinterException>(
                 [&] { exchange(channel, kStatusRequest, kStatusResponseBytes); }),
             "Unable to send complete command to printer");
 }
 
-// queryStatus talks to descriptor 3, the CUPS back channel.
-TEST(KTRN8QFilterTest, QueryStatusUsesTheBackChannel) {
-  FakePrinter printer({std::string(16, '\0') + std::string{0, 0, 0x01, 0, 0x40, 0}});
+void onAlarm(int) {}
+
+// queryStatus talks to descriptor 3, the CUPS back channel; signals arriving while it waits
+// interrupt poll and read, and the query goes on.
+TEST(KTRN8QFilterTest, QueryStatusUsesTheBackChannelThroughSignals) {
+  struct sigaction action {};
+  action.sa_handler = onAlarm;  // no SA_RESTART: system calls fail with EINTR
+  struct sigaction previous {};
+  ASSERT_EQ(::sigaction(SIGALRM, &action, &previous), 0);
+  FakePrinter printer(split(configuration() + status(0x01100000), 4), 20ms);
   const int saved = ::fcntl(3, F_DUPFD_CLOEXEC, 10);  // -1 when descriptor 3 is not open
-  ASSERT_EQ(::dup2(printer.descriptor(), 3), 3);
+  ASSERT_EQ(::dup2(printer.fds[0], 3), 3);
+  itimerval timer{{0, 2000}, {0, 2000}}, off{};
+  ASSERT_EQ(::setitimer(ITIMER_REAL, &timer, nullptr), 0);
   int status = -1;
   std::istringstream input;
   std::ostringstream output;
   const bool ok = KTRN8QFilter(input, output, JobSettings()).queryStatus(status);
-  if (saved >= 0) {
-    ::dup2(saved, 3);
-    ::close(saved);
-  } else {
-    ::close(3);
-  }
+  ::setitimer(ITIMER_REAL, &off, nullptr);
+  ::sigaction(SIGALRM, &previous, nullptr);
+  saved >= 0 ? (::dup2(saved, 3), ::close(saved)) : ::close(3);
   EXPECT_TRUE(ok);
-  EXPECT_EQ(status, 10);
+  EXPECT_EQ(status, 4);
   EXPECT_EQ(printer.received(), kBothRequests);
 }
 
-TEST(KTRN8QStatusTest, WrongLengths) {
+// Answers of the wrong length, then the status code of each record.
+TEST(KTRN8QStatusTest, ParseAndCode) {
   for (size_t size : {0u, 1u, 15u, 17u, 32u}) {
     EXPECT_EQ(failure<InvalidKTRN8QPrinterResponse>(
                   [&] { parseConfiguration(std::vector<uint8_t>(size)); }),
@@ -234,14 +213,9 @@ TEST(KTRN8QStatusTest, WrongLengths) {
   }
   // Both belong to the printer-exception family queryStatus catches.
   EXPECT_THROW(parseStatus(std::vector<uint8_t>(5)), KTRN8QPrinterException);
-  const std::vector<uint8_t> bytes{1, 2, 3, 4, 5, 6};
-  const StatusRecord record = parseStatus(bytes);
-  EXPECT_TRUE(std::equal(record.begin(), record.end(), bytes.begin()));
-}
+  const StatusRecord record{1, 2, 3, 4, 5, 6};
+  EXPECT_EQ(parseStatus(record), record);
 
-uint8_t byteOf(uint32_t bytes, int shift) { return static_cast<uint8_t>(bytes >> shift); }
-
-TEST(KTRN8QStatusTest, StatusCodes) {
   // Pairs of record bytes 2 to 5 and the code: no group flag means all is well, whatever else is
   // set; a first-group reason counts over the second group; byte 4 bits 1 and 0 and byte 5 are
   // no first-group reason.
@@ -254,9 +228,10 @@ TEST(KTRN8QStatusTest, StatusCodes) {
   for (uint32_t bit = 0; bit < 14; ++bit)
     cases.insert(cases.end(), {0x01000000u | 0x800000u >> bit, bit + 1});
   for (size_t i = 0; i < cases.size(); i += 2) {
-    const uint32_t b = cases[i];
-    const StatusRecord record{0xFF, 0xFF, byteOf(b, 24), byteOf(b, 16), byteOf(b, 8), byteOf(b, 0)};
-    EXPECT_EQ(statusCode(record), static_cast<int>(cases[i + 1])) << std::hex << b;
+    const std::string bytes = status(cases[i], '\xFF');
+    EXPECT_EQ(statusCode(parseStatus(std::vector<uint8_t>(bytes.begin(), bytes.end()))),
+              static_cast<int>(cases[i + 1]))
+        << std::hex << cases[i];
   }
 }
 

@@ -55,12 +55,11 @@ bool hasLine(const std::string& log, const std::string& line) {
   return ("\n" + log).find("\n" + line + "\n") != std::string::npos;
 }
 
-std::string row(std::string_view data) { return fromHex("1B 2E 00 01 00 00") + std::string(data); }
-
+// A row command whose 108 bytes are blank but the one given.
 std::string dotRow(size_t byte, uint8_t bits) {
-  std::string data(108, '\0');
-  data[byte] = static_cast<char>(bits);
-  return row(data);
+  std::string command = fromHex("1B 2E 00 01 00 00") + std::string(108, '\0');
+  command[6 + byte] = static_cast<char>(bits);
+  return command;
 }
 
 // 100 bytes wide: row 0 and row 4 printed, three blank rows between them and two at the bottom.
@@ -95,14 +94,15 @@ TEST(KTRN8QFilterTest, ByteForByte) {
     return "Warning: The page height of " + std::to_string(height) +
            " rows exceeds the printer's limit of 65535 rows";
   };
+  const std::string simplex = start(0) + kGapHeight, duplex = start(2) + kGapHeight;
   const std::string gap = kFront + kGapRows + kPrint;
-  const std::vector<TestPage> twoGaps{gapPage(), gapPage()};
+  const std::vector<TestPage> one{gapPage()}, two{gapPage(), gapPage()};
   // Options, pages, the printer data, and lines the log holds once each.
   const std::tuple<std::string, std::vector<TestPage>, std::string, std::vector<std::string>>
       cases[] = {
           {"",
-           {gapPage()},
-           start(0) + kGapHeight + gap,
+           one,
+           simplex + gap,
            {"Debug: Initialising printer",
             "Debug: Setting thermal printing mode to simplex (front only)",
             "Debug: Setting page height: 7", "Debug: Printing page 1 on the front",
@@ -110,26 +110,26 @@ TEST(KTRN8QFilterTest, ByteForByte) {
             "Debug: Total padding: 8 bytes (meaning 4 on the left and 4 on the right)",
             "Debug: Issuing simplex print command"}},
           {"Duplex=duplextumble CuttingMode=Always",
-           {gapPage()},
-           start(0) + kGapHeight + gap,
+           one,
+           simplex + gap,
            {"Warning: Unable to determine two-sided printing mode, defaulting to front-only",
             "Warning: Unable to detemrine cutting mode, defaulting to none"}},
           {"PrintOnBackOnly=True",
-           {gapPage()},
+           one,
            start(1) + kGapHeight + kBack + kGapRows + kPrint,
            {"Debug: Setting thermal printing mode to simplex (back only)",
             "Debug: Setting printing side to back"}},
           {"", {makePage(800, 50)}, start(0) + fromHex("1B 50 32 00") + kFront + kPrint, {}},
           {"",
            {gapPage(), makePage(800, 9), gapPage()},
-           start(0) + kGapHeight + gap + kFront + kPrint + gap,
+           simplex + gap + kFront + kPrint + gap,
            {"Warning: The document contains pages of varying heights, the result may not be "
             "accurate."}},
-          {"CuttingMode=None", twoGaps, start(0) + kGapHeight + gap + gap, {}},
-          {"CuttingMode=EveryPage", twoGaps, start(0) + kGapHeight + gap + kCut + gap + kCut, {}},
+          {"CuttingMode=None", two, simplex + gap + gap, {}},
+          {"CuttingMode=EveryPage", two, simplex + gap + kCut + gap + kCut, {}},
           {"CuttingMode=EndOfDocument",
-           twoGaps,
-           start(0) + kGapHeight + gap + gap + kCut,
+           two,
+           simplex + gap + gap + kCut,
            {"Debug: Performing knife cut"}},
           // Page 1 front (no print), page 2 back, turned, then the duplex print; page 3 front,
           // and the job end prints its sheet with an empty back. Page 2's dot (2, 1) turns to
@@ -143,12 +143,12 @@ TEST(KTRN8QFilterTest, ByteForByte) {
             "Debug: Printing page 3 on the front"}},
           // The sheet is printed after its back; the job end only cuts.
           {"Duplex=DuplexNoTumble CuttingMode=EndOfDocument",
-           twoGaps,
-           start(2) + kGapHeight + kFront + kGapRows + kBack + kGapRows + kDuplexPrint + kCut,
+           two,
+           duplex + kFront + kGapRows + kBack + kGapRows + kDuplexPrint + kCut,
            {"Debug: Issuing duplex print command"}},
           {"Duplex=DuplexTumble CuttingMode=EndOfDocument",
-           {gapPage()},
-           start(2) + kGapHeight + kFront + kGapRows + kBack + kDuplexPrint + kCut,
+           one,
+           duplex + kFront + kGapRows + kBack + kDuplexPrint + kCut,
            {}},
           {"Duplex=DuplexTumble", {}, start(2), {}},
           {"CuttingMode=EndOfDocument", {}, start(0) + kCut, {}},
@@ -220,12 +220,8 @@ TEST(KTRN8QFilterTest, TicketsMatchPages) {
       const int thermalMode = mode == Front ? 0 : mode == BackOnly ? 1 : 2;
       EXPECT_EQ(job.bytes.substr(0, 10), start(thermalMode) + fromHex("1B 50 28 00"));
       EXPECT_EQ(job.bytes.find(kCut), std::string::npos);
-      struct Side {
-        std::string name;
-        const TestPage* page;
-        bool turned;
-      };
-      std::vector<Side> sides;
+      // The name of each side the decoder draws, its page and whether that is turned.
+      std::vector<std::tuple<std::string, const TestPage*, bool>> sides;
       const bool duplex = mode == NoTumble || mode == Tumble;
       for (uint32_t i = 0; i < count; i += duplex ? 2 : 1) {
         const std::string ticket = "ticket-" + std::to_string(duplex ? i / 2 + 1 : i + 1);
@@ -241,13 +237,14 @@ TEST(KTRN8QFilterTest, TicketsMatchPages) {
           std::span(reinterpret_cast<const uint8_t*>(job.bytes.data()), job.bytes.size()));
       ASSERT_EQ(images.size(), sides.size());
       for (size_t s = 0; s < sides.size(); ++s) {
-        EXPECT_EQ(images[s].name, sides[s].name);
+        const auto& [name, page, turned] = sides[s];
+        EXPECT_EQ(images[s].name, name);
         ASSERT_EQ(images[s].bitmap.height(), 40u);
         for (uint32_t y = 0; y < 40; ++y) {
           const auto printed = images[s].bitmap.row(y);
           ASSERT_EQ(std::vector<uint8_t>(printed.begin(), printed.end()),
-                    expectedRow(sides[s].page, y, sides[s].turned))
-              << sides[s].name << " row " << y;
+                    expectedRow(page, y, turned))
+              << name << " row " << y;
         }
       }
     }

@@ -53,43 +53,36 @@ TEST(CommandTemplate, ScannerFindsTheSameFieldsAsTheRegularExpression) {
   ASSERT_EQ(findTemplateFields("XS;I,aaaa,bbbcde$fgh").size(), 8u);
 }
 
-TEST(CommandTemplate, FailuresStopBeforeOrAtTheField) {
+// Takes seven bytes, then fails every write.
+struct SevenBytes : std::streambuf {
+  SevenBytes() { setp(bytes, bytes + 7); }
+  std::string data() const { return std::string(pbase(), pptr()); }
+  char bytes[7];
+};
+
+// A failure stops before or at the field it meets; the framing changes from the next command.
+TEST(CommandTemplate, FailuresAndFraming) {
   std::ostringstream out;
-  EXPECT_EQ(failure<CommandException>([&] { formatCommand(out, "C", {arg<IntegerArgument>(1)}); }),
-            "Wrong number of arguments for command: C");
-  EXPECT_EQ(failure<CommandException>(
-                [&] { formatCommand(out, "Daaaa,bbbb", {arg<IntegerArgument>(1)}); }),
-            "Wrong number of arguments for command: Daaaa,bbbb");
+  for (const char* command : {"C", "Daaaa,bbbb"}) {
+    EXPECT_EQ(
+        failure<CommandException>([&] { formatCommand(out, command, {arg<IntegerArgument>(1)}); }),
+        std::string("Wrong number of arguments for command: ") + command);
+  }
   EXPECT_EQ(out.str(), "");
   EXPECT_EQ(
       failure<CommandException>([&] { formatCommand(out, "X=a/3", {arg<IntegerArgument>(1)}); }),
       "Unsupported format");
   EXPECT_EQ(out.str(), "X=");
-}
-
-// Takes seven bytes, then fails every write.
-class SevenBytes : public std::streambuf {
- public:
-  SevenBytes() { setp(bytes_, bytes_ + 7); }
-  std::string data() const { return std::string(pbase(), pptr()); }
-
- private:
-  char bytes_[7];
-};
-
-TEST(CommandTemplate, FailingStreamStopsRendering) {
   SevenBytes buffer;
-  std::ostream out(&buffer);
+  std::ostream seven(&buffer);
   EXPECT_FALSE(formatCommand(
-      out, "Daaaa,bbbb,cccc",
+      seven, "Daaaa,bbbb,cccc",
       {arg<UIntegerArgument>(1040u), arg<UIntegerArgument>(1000u), arg<UIntegerArgument>(1020u)}));
   EXPECT_EQ(buffer.data(), "D1040,1");
   std::ostream failed(nullptr);
   EXPECT_FALSE(formatCommand(failed, "C", {}));
-}
 
-TEST(CommandWriter, FramingAppliesFromTheNextCommand) {
-  std::ostringstream out;
+  out.str("");
   CommandWriter writer(out);
   writer.begin();
   writer.useUnreadableFraming();
@@ -154,27 +147,24 @@ TEST(LXPRArguments, FieldRenderingTable) {
       {"g/2", arg<BufferArgument>(std::vector<uint8_t>{9, 8, 7}), std::string("\x09\x08", 2)},
       {"g", arg<BufferArgument>(std::vector<uint8_t>{}), ""},
   };
-  for (const auto& [spec, argument, expected] : cases) {
+  for (const auto& [field, argument, expected] : cases) {
     std::ostringstream out;
-    EXPECT_TRUE(argument->format(out, spec)) << "field " << spec;
-    EXPECT_EQ(out.str(), expected) << "field " << spec;
+    EXPECT_TRUE(argument->format(out, field)) << "field " << field;
+    EXPECT_EQ(out.str(), expected) << "field " << field;
   }
 }
 
-TEST(LXPRArguments, MaximumFieldLength) {
-  for (const auto& [spec, expected] :
-       std::vector<std::pair<const char*, size_t>>{{"d", 1},
-                                                   {"+bbb", 4},
-                                                   {"e$", 2},
-                                                   {"w/512", 512},
-                                                   {"g/0", 0},
-                                                   {"g/007", 7},
-                                                   {"g/99999999999999999999999", 0}}) {
-    EXPECT_EQ(maximumFieldLength(spec), expected) << spec;
-  }
-}
-
-TEST(LXPRArguments, Failures) {
+// The longest text a field may take, and the fields an argument refuses.
+TEST(LXPRArguments, LimitsAndFailures) {
+  const std::pair<const char*, size_t> cases[] = {{"d", 1},
+                                                  {"+bbb", 4},
+                                                  {"e$", 2},
+                                                  {"w/512", 512},
+                                                  {"g/0", 0},
+                                                  {"g/007", 7},
+                                                  {"g/99999999999999999999999", 0}};
+  for (const auto& [field, expected] : cases)
+    EXPECT_EQ(maximumFieldLength(field), expected) << field;
   std::ostringstream out;
   EXPECT_THROW(IntegerArgument(1).format(out, "aaaaa*"), std::out_of_range);
   EXPECT_THROW(USmallIntegerArgument(1).format(out, "aa*"), std::out_of_range);

@@ -73,7 +73,13 @@ std::vector<uint8_t> mixedRows(size_t width, uint32_t seed) {
   return rows;
 }
 
-const std::string kTail = "^IMR:PAGE.GRF^FS\n^XZ\n^IDR:PAGE.GRF^FS\n";
+const std::string kUntitled = "^FX JOB NAME: Untitled^FS\n^PR2,2,\n";
+
+// A label: the graphic's header fields and data, the commands after ^XA, the graphic's place.
+std::string label(const std::string& graphic, const std::string& commands, int y = 0) {
+  return "~DGR:PAGE.GRF," + graphic + "\n^XA\n" + commands + "^FO0," + std::to_string(y) +
+         "\n^IMR:PAGE.GRF^FS\n^XZ\n^IDR:PAGE.GRF^FS\n";
+}
 
 // Each label the preview draws, as rows of the page's width, must be the page.
 void expectLabelsArePages(const std::string& zpl, const std::vector<TestPage>& pages) {
@@ -96,37 +102,30 @@ void expectLabelsArePages(const std::string& zpl, const std::vector<TestPage>& p
 TEST(ZPLFilterTest, ByteForByte) {
   const TestPage dots = pageOf(16, 6, {0, 0, 0, 0, 0, 0, 0x80, 0x01, 0xFF, 0, 0, 0});
   const TestPage later = pageOf(8, 2, {0, 0x0F});
-  const std::string laterLabel = "~DGR:PAGE.GRF,1,1,\n0F\n^XA\n^FO0,1\n" + kTail;
-  const auto blank = [](const std::string& job) {
-    return "~DGR:PAGE.GRF,0,1,\n\n^XA\n^FX JOB NAME: " + job + "\n^FO0,0\n" + kTail;
+  const auto blank = [](const std::string& title, const std::string& commands = "^PR2,2,\n") {
+    return label("0,1,\n", "^FX JOB NAME: " + title + "^FS\n" + commands);
   };
   TestPage form = pageOf(64, 3);
   form.data[9] = 0x3C;
-  const std::string formStart = "~DGR:PAGE.GRF,8,8,\n";
-  const std::string formEnd = "^XA\n^FX JOB NAME: Untitled^FS\n^PR2,2,\n^FO0,1\n" + kTail;
+  const std::string formLabel = label("8,8,\n003C000000000000", kUntitled, 1);
   const std::tuple<std::vector<TestPage>, std::string, std::string> cases[] = {
       {{dots},
        "Title=Box^1 PrintSpeed=4",
-       "~DGR:PAGE.GRF,4,2,\n8001FF00\n^XA\n^FX JOB NAME: Box_1^FS\n^PR4,4,\n^FO0,3\n" + kTail},
-      {{pageOf(20, 4)},
-       "",
-       "~DGR:PAGE.GRF,0,3,\n\n^XA\n^FX JOB NAME: Untitled^FS\n^PR2,2,\n^FO0,0\n" + kTail},
+       label("4,2,\n8001FF00", "^FX JOB NAME: Box_1^FS\n^PR4,4,\n", 3)},
+      {{pageOf(20, 4)}, "", label("0,3,\n", kUntitled)},
       {{later, later, later},
        "",
-       "~DGR:PAGE.GRF,1,1,\n0F\n^XA\n^FX JOB NAME: Untitled^FS\n^PR2,2,\n^FO0,1\n" + kTail +
-           laterLabel + laterLabel},
-      {{pageOf(8, 1)}, "Title=a~b^c", blank("a_b_c^FS\n^PR2,2,")},
-      {{pageOf(8, 1)},
-       "Title=1234567890123456789012345",
-       blank("12345678901234567890^FS\n^PR2,2,")},
-      {{pageOf(8, 1)}, "CutInterval=3 StripLabel=True", blank("Untitled^FS\n^MMC,\n^PR2,2,")},
-      {{pageOf(8, 1)}, "StripLabel=true", blank("Untitled^FS\n^MMP,\n^PR2,2,")},
-      {{pageOf(8, 1)}, "StripLabel=TRUE PrintSpeed=x", blank("Untitled^FS\n^PR2,2,")},
-      {{pageOf(8, 1)}, "CutInterval=0 PrintSpeed=12", blank("Untitled^FS\n^PR12,12,")},
-      {{form}, "", formStart + "003C000000000000\n" + formEnd},
-      {{form}, "ZPLCompression=None", formStart + "003C000000000000\n" + formEnd},
-      {{form}, "ZPLCompression=Bogus", formStart + "003C000000000000\n" + formEnd},
-      {{form}, "ZPLCompression=Hex", formStart + "003C,\n" + formEnd},
+       label("1,1,\n0F", kUntitled, 1) + label("1,1,\n0F", "", 1) + label("1,1,\n0F", "", 1)},
+      {{pageOf(8, 1)}, "Title=a~b^c", blank("a_b_c")},
+      {{pageOf(8, 1)}, "Title=1234567890123456789012345", blank("12345678901234567890")},
+      {{pageOf(8, 1)}, "CutInterval=3 StripLabel=True", blank("Untitled", "^MMC,\n^PR2,2,\n")},
+      {{pageOf(8, 1)}, "StripLabel=true", blank("Untitled", "^MMP,\n^PR2,2,\n")},
+      {{pageOf(8, 1)}, "StripLabel=TRUE PrintSpeed=x", blank("Untitled")},
+      {{pageOf(8, 1)}, "CutInterval=0 PrintSpeed=12", blank("Untitled", "^PR12,12,\n")},
+      {{form}, "", formLabel},
+      {{form}, "ZPLCompression=None", formLabel},
+      {{form}, "ZPLCompression=Bogus", formLabel},
+      {{form}, "ZPLCompression=Hex", label("8,8,\n003C,", kUntitled, 1)},
   };
   for (const auto& [pages, options, expected] : cases) {
     const std::string out = runZpl(pages, options);
@@ -134,7 +133,7 @@ TEST(ZPLFilterTest, ByteForByte) {
     expectLabelsArePages(out, pages);
   }
   const std::string z64 = runZpl({form}, "ZPLCompression=Z64");
-  EXPECT_TRUE(z64.starts_with(formStart + ":Z64:")) << z64;
+  EXPECT_TRUE(z64.starts_with("~DGR:PAGE.GRF,8,8,\n:Z64:")) << z64;
   expectLabelsArePages(z64, {form});
 }
 
@@ -186,7 +185,7 @@ TEST(ZplGraphicEncoding, CompressedHexRows) {
   }
 }
 
-TEST(ZplGraphicEncoding, EveryFormRoundTripsThroughThePreviewDecoder) {
+TEST(ZplGraphicEncoding, EveryFormRoundTripsAndZ64CarriesItsCrc) {
   for (const size_t width : {1, 2, 3, 8, 9, 51, 203, 210, 1000, 4097}) {
     const std::vector<uint8_t> rows = mixedRows(width, static_cast<uint32_t>(width));
     for (const auto compression :
@@ -196,9 +195,7 @@ TEST(ZplGraphicEncoding, EveryFormRoundTripsThroughThePreviewDecoder) {
           << "width " << width << ", form " << static_cast<int>(compression);
     }
   }
-}
-
-TEST(ZplGraphicEncoding, Z64CarriesTheCrcOfItsBase64Text) {
+  // The Z64 form carries the CRC of its base64 text.
   EXPECT_EQ(referenceCrc("123456789"), 0x31C3);  // the published check value
   EXPECT_EQ(zplCrc16("123456789"), 0x31C3);
   const std::string data = encode(mixedRows(100, 7), 100, ZplCompression::Z64);
