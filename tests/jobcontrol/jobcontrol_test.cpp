@@ -223,14 +223,9 @@ const char* const kSpeedModel =
 #define AMENDED "WARNING: Print settings were amended\n"
 
 TEST_F(SettingsValidation, LogsAndAmends) {
-  struct Case {
-    const char* ppd;  // nullptr: an empty PPDFile
-    bool defaults;    // loaded before the options
-    const char* options;
-    const char* log;
-    const char* settings;  // "name=value" of the names below that remain ("*=" where custom)
-  };
-  const Case cases[] = {
+  // The PPD (nullptr: an empty PPDFile), whether its defaults are loaded before the options, the
+  // options, the log and "name=value" of the names below that remain ("*=" where custom).
+  const std::tuple<const char*, bool, const char*, const char*, const char*> cases[] = {
       {kSpeedModel, false, "PrintSpeed=2 TransferMode=Fast FeedAdjustment=5", "",
        "PrintSpeed=2 TransferMode=Fast FeedAdjustment=5"},
       {"*DefaultBackFeedAdjustment: 2\n", true,
@@ -248,15 +243,15 @@ TEST_F(SettingsValidation, LogsAndAmends) {
        "PrintSpeed*=3 TransferMode=Fast"},
       {nullptr, false, "PrintSpeed=9 FeedAdjustment=1", UNSUPPORTED("FeedAdjustment") AMENDED,
        "PrintSpeed=9"}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.options);
-    PPDFile ppd = c.ppd ? model(c.ppd) : PPDFile();
+  for (const auto& [text, defaults, options, expectedLog, expected] : cases) {
+    SCOPED_TRACE(options);
+    PPDFile ppd = text ? model(text) : PPDFile();
     JobSettings settings;
-    if (c.defaults) settings.loadDefaults(ppd);
-    settings.parseOptions(c.options);
+    if (defaults) settings.loadDefaults(ppd);
+    settings.parseOptions(options);
     OrnTest::CaptureStderr log;
     validateSettings(settings, ppd);
-    EXPECT_EQ(log.text(), c.log);
+    EXPECT_EQ(log.text(), expectedLog);
     std::string remaining;
     for (const char* name : {"PrintSpeed", "TransferMode", "FeedAdjustment", "BackFeedAdjustment",
                              "ToneAdjustmentDirectThermal", "CutStripAdjustment"}) {
@@ -267,7 +262,7 @@ TEST_F(SettingsValidation, LogsAndAmends) {
       remaining.append(remaining.empty() ? "" : " ").append(name);
       remaining.append(settings.isCustom(name) ? "*=" : "=").append(settings.get(name, ""));
     }
-    EXPECT_EQ(remaining, c.settings);
+    EXPECT_EQ(remaining, expected);
   }
   // A model without the default of an offered option fails the job: JobFlowTest.
 }
@@ -290,9 +285,9 @@ TEST_F(SettingsValidation, LoadFromPPDAndJobArguments) {
   EXPECT_EQ(settings.get("Feed.Minimum", ""), "-5.000000");
   settings.set("Copies", "from PPD");
   applyJobArguments(settings, "42", "alice", "My job", "1", "Copies=3 Title=Other\\ title");
-  EXPECT_EQ(settings.get("JobID", "") + settings.get("User", ""), "42alice");
-  EXPECT_EQ(settings.get("Title", ""), "Other title");
-  EXPECT_EQ(settings.get("Copies", ""), "3");
+  EXPECT_EQ(settings.get("JobID", "") + "|" + settings.get("User", "") + "|" +
+                settings.get("Title", "") + "|" + settings.get("Copies", ""),
+            "42|alice|Other title|3");
   applyJobArguments(settings, "1", "u", "t", "2", "A=1");
   EXPECT_EQ(settings.get("Copies", ""), "2");
 }
