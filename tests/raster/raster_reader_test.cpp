@@ -61,25 +61,13 @@ TestPage page(uint32_t width, uint32_t height, uint32_t bits = 1) {
 }
 
 TEST(PageHeaderTest, Fields) {
-  // Every field of headers that libcups writes is compared with libcups below.
+  // Version 1 headers end before the colour count; libcups reads the later versions below.
   std::istringstream v1(rasterHeader(page(640, 17), 1, true));
   PageHeader h = readPageHeader(RasterFormat{1, 1}, v1);
   EXPECT_EQ(h.cupsWidth, 640u);
   EXPECT_EQ(h.cupsNumColors, 0u);
   EXPECT_TRUE(h.cupsInteger.empty() && h.cupsReal.empty() && h.cupsString.empty());
   EXPECT_EQ(v1.tellg(), 420);
-  std::string header(1796, '\0');
-  header.replace(424, 4, "\x3F\x80\0\0", 4);     // 1.0f
-  header.replace(64, 64, std::string(64, 'x'));  // a string without NUL
-  header.replace(128, 9, "Paper\0zzz", 9);
-  header.replace(264, 4, "\0\0\0\1", 4);  // Collate
-  header.replace(272, 4, "\1\0\0\0", 4);  // Duplex
-  std::istringstream in(header);
-  h = readPageHeader(RasterFormat{1, 3}, in);
-  EXPECT_FLOAT_EQ(h.cupsBorderlessScalingFactor, 1.0f);
-  EXPECT_TRUE(h.Collate && h.Duplex && !h.Tumble);
-  EXPECT_EQ(h.MediaColor, std::string(64, 'x'));
-  EXPECT_EQ(h.MediaType, "Paper");
   const char* names[] = {"0 deg", "90 deg", "180 deg", "270 deg", "", "", "", ""};
   for (uint32_t value : {0, 1, 2, 3, 7}) {
     std::ostringstream out;
@@ -189,13 +177,20 @@ std::vector<CupsPage> readWithLibcups(const fs::path& path) {
   return pages;
 }
 
-// Every field that both headers have, as text.
+// Every field that both headers have, as text; libcups's strings need not end in NUL.
+std::string text(const std::string& s) { return s; }
+template <size_t N>
+std::string text(const char (&s)[N]) {
+  return std::string(s, strnlen(s, N));
+}
 template <typename Header>
 std::string describe(const Header& x) {
   std::ostringstream out;
   out.precision(9);
-  out << x.MediaClass << '|' << x.MediaColor << '|' << x.MediaType << '|' << x.OutputType << '|'
-      << x.cupsMarkerType << '|' << x.cupsRenderingIntent << '|' << x.cupsPageSizeName;
+  for (const std::string& s :
+       {text(x.MediaClass), text(x.MediaColor), text(x.MediaType), text(x.OutputType),
+        text(x.cupsMarkerType), text(x.cupsRenderingIntent), text(x.cupsPageSizeName)})
+    out << s << '|';
   auto numbers = [&](const auto&... n) { ((out << ' ' << +n), ...); };
   numbers(x.AdvanceDistance, x.AdvanceMedia, x.Collate, x.CutMedia, x.Duplex, x.HWResolution[0],
           x.HWResolution[1], x.ImagingBoundingBox[0], x.ImagingBoundingBox[3], x.Jog, x.Margins[0],
@@ -206,7 +201,7 @@ std::string describe(const Header& x) {
           x.cupsPageSize[0], x.cupsPageSize[1], x.cupsImagingBBox[0], x.cupsImagingBBox[3]);
   for (auto n : x.cupsInteger) out << ' ' << n;  // as many as the header has
   for (auto f : x.cupsReal) out << ' ' << f;
-  for (const auto& text : x.cupsString) out << ' ' << text;
+  for (const auto& s : x.cupsString) out << ' ' << text(s);
   return out.str();
 }
 
@@ -251,7 +246,9 @@ CupsPage makePage(unsigned width, unsigned height, unsigned bits, unsigned seed)
   h.cupsInteger[3] = 77;
   h.cupsReal[1] = 2.5f;
   std::strcpy(h.MediaClass, "PwgRaster");
-  std::strcpy(h.MediaType, "Labels");
+  std::memcpy(h.MediaType, "Labels\0zzz", 10);  // bytes after the NUL are not read
+  std::memset(h.MediaColor, 'x', 64);           // a string without NUL
+  h.cupsBorderlessScalingFactor = 1.0f;
   std::strcpy(h.cupsString[15], "last");
   std::strcpy(h.cupsPageSizeName, "na_index-4x6_4x6in");
   std::mt19937 rng(seed);
