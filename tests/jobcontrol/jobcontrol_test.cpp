@@ -77,7 +77,7 @@ TEST(Insertion, Expand) {
     if (type == text) {
       EXPECT_EQ(substituteVariables(command, jobVariables(title)), expected);
     }
-    EXPECT_EQ(capture.text(), type == text ? log + log : log) << command;
+    EXPECT_EQ(capture.text(), type == text ? log + log : log) << command;  // text: logged twice
   }
   EXPECT_EQ(expandInsertion({text, "%i"}, InsertionVariables{}), "");
   // Files: each line is sent with a line feed.
