@@ -12,7 +12,6 @@
 #include "jobcontrol/job_context.h"
 #include "jobcontrol/log.h"
 #include "jobcontrol/settings_validation.h"
-#include "ppd/escapes.h"
 #include "support/capture_stderr.h"
 #include "support/raster_builder.h"
 
@@ -37,30 +36,51 @@ PPDFile model(const std::string& text) {
   return PPDFile(in);
 }
 
-TEST(Insertion, SubstituteVariables) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"%i-%u", "42-bob"},    {"%%d", "%d"},    {"%%h", "%h"},
-      {"%%%%", "%%"},         {"100%", "100%"}, {"% i", "% i"},
-      {"%j/%p", "Label 7/0"}, {"a%-b", "a%-b"}, {"", ""}};
-  for (auto [text, expected] : cases) {
-    OrnTest::CaptureStderr log;
-    EXPECT_EQ(substituteVariables(text, jobVariables()), expected) << text;
-    EXPECT_EQ(log.text(), "") << text;
-  }
-  EXPECT_EQ(substituteVariables("%j", jobVariables("50%u off")), "50%u off");  // not rescanned
-  OrnTest::CaptureStderr log;
-  EXPECT_EQ(substituteVariables("a%qb %x", jobVariables()), "a%qb %x");
-  EXPECT_EQ(log.text(), "Info: Unknown value: %q\nInfo: Unknown value: %x\n");
-}
-
+// Each command as job 42 of bob with the title given sends it, and what it logs.
 TEST(Insertion, Expand) {
-  const InsertionVariables variables = jobVariables();
-  EXPECT_EQ(expandInsertion({InsertionType::Text, unescape("\\x1B%i")}, variables),
-            "\x1B"
-            "42");
-  EXPECT_EQ(expandInsertion({InsertionType::None, "%i"}, variables), "");
-  EXPECT_EQ(expandInsertion({InsertionType::Text, "%i"}, InsertionVariables{}), "");
-  EXPECT_EQ(expandInsertion({static_cast<InsertionType>(7), "%i"}, variables), "");
+  const std::string dir = tempFile("Label 7", "title file\n").parent_path().string() + "/";
+  tempFile("secret", "do not send\n");
+  tempFile("%j", "literal\n");
+  const auto text = InsertionType::Text, file = InsertionType::File;
+  const std::string unsafe =
+      "Warning: Insertion file not sent: the job value %j in its path is "
+      "not a plain file name\n";
+  const std::tuple<InsertionType, std::string, std::string, std::string, std::string> cases[] = {
+      {text, "%i-%u", "Label 7", "42-bob", ""},
+      {text, "%%d", "Label 7", "%d", ""},
+      {text, "%%h", "Label 7", "%h", ""},
+      {text, "%%%%", "Label 7", "%%", ""},
+      {text, "100%", "Label 7", "100%", ""},
+      {text, "% i", "Label 7", "% i", ""},
+      {text, "%j/%p", "Label 7", "Label 7/0", ""},
+      {text, "a%-b", "Label 7", "a%-b", ""},
+      {text, "", "Label 7", "", ""},
+      {text, "%j", "50%u off", "50%u off", ""},  // not rescanned
+      {text, "a%qb %x", "Label 7", "a%qb %x", "Info: Unknown value: %q\nInfo: Unknown value: %x\n"},
+      {text, "\033%i", "Label 7", "\03342", ""},
+      {InsertionType::None, "%i", "Label 7", "", ""},
+      {static_cast<InsertionType>(7), "%i", "Label 7", "", ""},
+      {file, dir + "%j", "Label 7", "title file\n", ""},
+      {file, "/nonexistent/orn/%i", "Label 7", "",
+       "Info: Unable to read file: /nonexistent/orn/42\n"},
+      {file, "/dev/zero", "Label 7", "",
+       "Warning: Insertion file is too large and was not sent: /dev/zero\n"},
+      // Job values cannot leave the folder; a literal "%%j" is not a job value.
+      {file, dir + "sub/%j", "../secret", "", unsafe},
+      {file, dir + "sub/%j", "..", "", unsafe},
+      {file, dir + "sub/%j", ".", "", unsafe},
+      {file, dir + "sub/%j", "a/b", "", unsafe},
+      {file, dir + "%%j", "../x", "literal\n", ""}};
+  for (const auto& [type, command, title, expected, log] : cases) {
+    OrnTest::CaptureStderr capture;
+    EXPECT_EQ(expandInsertion({type, command}, jobVariables(title)), expected) << command;
+    if (type == text) {
+      EXPECT_EQ(substituteVariables(command, jobVariables(title)), expected);
+    }
+    EXPECT_EQ(capture.text(), type == text ? log + log : log) << command;  // text: logged twice
+  }
+  EXPECT_EQ(expandInsertion({text, "%i"}, InsertionVariables{}), "");
+  // Files: each line is sent with a line feed.
   const std::pair<std::string, std::string> files[] = {
       {"A\nB", "A\nB\n"},
       {"A\nB\n", "A\nB\n"},
@@ -72,34 +92,8 @@ TEST(Insertion, Expand) {
   int n = 0;
   for (const auto& [content, expected] : files) {
     const fs::path path = tempFile("file" + std::to_string(n++), content);
-    EXPECT_EQ(expandInsertion({InsertionType::File, path.string()}, variables), expected);
+    EXPECT_EQ(expandInsertion({file, path.string()}, jobVariables()), expected);
   }
-  const fs::path titled = tempFile("Label 7", "title file\n");
-  EXPECT_EQ(
-      expandInsertion({InsertionType::File, (titled.parent_path() / "%j").string()}, variables),
-      "title file\n");
-  const std::pair<const char*, const char*> unsent[] = {
-      {"/nonexistent/orn/%i", "Info: Unable to read file: /nonexistent/orn/42\n"},
-      {"/dev/zero", "Warning: Insertion file is too large and was not sent: /dev/zero\n"}};
-  for (auto [path, message] : unsent) {
-    OrnTest::CaptureStderr log;
-    EXPECT_EQ(expandInsertion({InsertionType::File, path}, variables), "");
-    EXPECT_EQ(log.text(), message);
-  }
-}
-
-TEST(Insertion, JobValuesCannotLeaveTheFolder) {
-  const fs::path secret = tempFile("secret", "do not send\n");
-  const std::string pattern = (secret.parent_path() / "sub" / "%j").string();
-  for (const char* title : {"../secret", "..", ".", "a/b"}) {
-    OrnTest::CaptureStderr log;
-    EXPECT_EQ(expandInsertion({InsertionType::File, pattern}, jobVariables(title)), "") << title;
-    EXPECT_NE(log.text().find("Warning: "), std::string::npos);
-  }
-  // A literal "%%j" is not a job value and does not count.
-  const fs::path literal = tempFile("%j", "literal\n");
-  const std::string escaped = (literal.parent_path() / "%%j").string();
-  EXPECT_EQ(expandInsertion({InsertionType::File, escaped}, jobVariables("../x")), "literal\n");
 }
 
 // A short file of codes with a long title expands to far more than the file: it
@@ -183,8 +177,6 @@ TEST(JobContextTest, ReadFromThePPD) {
         {"*ORNBarcodePrinterLanguage: zpl\n", PrinterLanguage::Unknown},
         {"*ORNBarcodePrinterLanguage\n", PrinterLanguage::LXPR}})
     EXPECT_EQ(readJobContext(model(statement)).language, language) << statement;
-  EXPECT_THROW(readJobContext(model("*ORNPreJobInsertion Text: \"\\q\"\n")),
-               UnknownEscapeException);
 }
 
 // Every message is exactly one line, whatever its values hold: control bytes
@@ -231,14 +223,9 @@ const char* const kSpeedModel =
 #define AMENDED "WARNING: Print settings were amended\n"
 
 TEST_F(SettingsValidation, LogsAndAmends) {
-  struct Case {
-    const char* ppd;  // nullptr: an empty PPDFile
-    bool defaults;    // loaded before the options
-    const char* options;
-    const char* log;
-    const char* settings;  // "name=value" of the names below that remain ("*=" where custom)
-  };
-  const Case cases[] = {
+  // The PPD (nullptr: an empty PPDFile), whether its defaults are loaded before the options, the
+  // options, the log and "name=value" of the names below that remain ("*=" where custom).
+  const std::tuple<const char*, bool, const char*, const char*, const char*> cases[] = {
       {kSpeedModel, false, "PrintSpeed=2 TransferMode=Fast FeedAdjustment=5", "",
        "PrintSpeed=2 TransferMode=Fast FeedAdjustment=5"},
       {"*DefaultBackFeedAdjustment: 2\n", true,
@@ -256,15 +243,15 @@ TEST_F(SettingsValidation, LogsAndAmends) {
        "PrintSpeed*=3 TransferMode=Fast"},
       {nullptr, false, "PrintSpeed=9 FeedAdjustment=1", UNSUPPORTED("FeedAdjustment") AMENDED,
        "PrintSpeed=9"}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.options);
-    PPDFile ppd = c.ppd ? model(c.ppd) : PPDFile();
+  for (const auto& [text, defaults, options, expectedLog, expected] : cases) {
+    SCOPED_TRACE(options);
+    PPDFile ppd = text ? model(text) : PPDFile();
     JobSettings settings;
-    if (c.defaults) settings.loadDefaults(ppd);
-    settings.parseOptions(c.options);
+    if (defaults) settings.loadDefaults(ppd);
+    settings.parseOptions(options);
     OrnTest::CaptureStderr log;
     validateSettings(settings, ppd);
-    EXPECT_EQ(log.text(), c.log);
+    EXPECT_EQ(log.text(), expectedLog);
     std::string remaining;
     for (const char* name : {"PrintSpeed", "TransferMode", "FeedAdjustment", "BackFeedAdjustment",
                              "ToneAdjustmentDirectThermal", "CutStripAdjustment"}) {
@@ -275,7 +262,7 @@ TEST_F(SettingsValidation, LogsAndAmends) {
       remaining.append(remaining.empty() ? "" : " ").append(name);
       remaining.append(settings.isCustom(name) ? "*=" : "=").append(settings.get(name, ""));
     }
-    EXPECT_EQ(remaining, c.settings);
+    EXPECT_EQ(remaining, expected);
   }
   // A model without the default of an offered option fails the job: JobFlowTest.
 }
@@ -298,9 +285,9 @@ TEST_F(SettingsValidation, LoadFromPPDAndJobArguments) {
   EXPECT_EQ(settings.get("Feed.Minimum", ""), "-5.000000");
   settings.set("Copies", "from PPD");
   applyJobArguments(settings, "42", "alice", "My job", "1", "Copies=3 Title=Other\\ title");
-  EXPECT_EQ(settings.get("JobID", "") + settings.get("User", ""), "42alice");
-  EXPECT_EQ(settings.get("Title", ""), "Other title");
-  EXPECT_EQ(settings.get("Copies", ""), "3");
+  EXPECT_EQ(settings.get("JobID", "") + "|" + settings.get("User", "") + "|" +
+                settings.get("Title", "") + "|" + settings.get("Copies", ""),
+            "42|alice|Other title|3");
   applyJobArguments(settings, "1", "u", "t", "2", "A=1");
   EXPECT_EQ(settings.get("Copies", ""), "2");
 }

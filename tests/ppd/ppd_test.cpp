@@ -44,12 +44,19 @@ std::string thrown(F f) {
   return "none";
 }
 
+std::string corpus(const std::string& target, const std::string& name) {
+  std::ifstream in(std::string(ORN_SOURCE_DIR) + "/fuzz/corpus/" + target + "/" + name,
+                   std::ios::binary);
+  EXPECT_TRUE(in.good()) << name;
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 // "main|option|translation|type|value@line" of every statement, sorted; or
 // "line: message" of the syntax error.
-std::string outcome(PPDFile (*parse)(const std::string&), const std::string& arg) {
+std::string outcome(const std::string& text) {
   try {
     std::set<std::string> statements;
-    for (const auto& [keyword, s] : parse(arg)) {
+    for (const auto& [keyword, s] : parsePPD(text)) {
       statements.insert(s.mainKeyword + "|" + s.optionKeyword + "|" + s.translation + "|" +
                         std::to_string(static_cast<int>(s.value.type)) + "|" + s.value.text + "@" +
                         std::to_string(s.line));
@@ -61,7 +68,6 @@ std::string outcome(PPDFile (*parse)(const std::string&), const std::string& arg
     return std::to_string(e.lineNumber()) + ": " + e.what();
   }
 }
-std::string outcome(const std::string& text) { return outcome(parsePPD, text); }
 
 TEST(PPDParser, Statements) {
   const std::string v248(248, 'v'), k40(40, 'K');
@@ -115,12 +121,23 @@ TEST(PPDParser, Statements) {
       {"*A\n*Key Opt: \"open\nmore\n",
        "2: Unexpected end of file encountered while parsing invocation value"},
       {"*?Key: \"open", "1: Unexpected end of file encountered while parsing invocation value"},
-      {"*Key: \"<4>\"\n", "1: Hex string is not multiple of 2 characters"},  // the rest: HexString
       {"*A\n*Key: " + v248 + "w\n", "2: Line exceeds 255 characters"},
       {"*Key: " + v248 + "w\r\n", "1: Line exceeds 255 characters"},
       {"*Key: " + v248 + "\rx\n", "1: Line exceeds 255 characters"},  // a lone CR counts
       {std::string(300, 'x'), "1: Line exceeds 255 characters"},
       {"*Key Opt: \"a\nshort\n" + std::string(255, 'x') + "\"\n", "3: Line exceeds 255 characters"},
+      // Regression inputs of the fuzz corpus.
+      {corpus("ppd_parser", "line_255"), "2: Line exceeds 255 characters"},
+      {corpus("ppd_parser", "unterminated_quote"),
+       "2: Unexpected end of line encountered while parsing quoted value"},
+      {corpus("ppd_parser", "hex_odd_nibble"), "2: Hex string is not multiple of 2 characters"},
+      {corpus("ppd_parser", "hex_non_hex"), "2: Not hexadecimal character"},
+      {corpus("ppd_parser", "keyword_41_chars"), "2: Main keyword exceeds 40 characters"},
+      {corpus("ppd_parser", "nul_leading_line"), "2: Invalid statement, missing preceding '*'"},
+      {corpus("ppd_parser", "line_254"),
+       "After|||3|ok@3 Key|||3|" + v248 + "@2 PPD-Adobe|||1|4.3@1"},
+      {corpus("ppd_parser", "value_trailing_backslash"),
+       "Last|||3|end\\@5 Opt|A||0|x\\@4 PPD-Adobe|||1|4.3@1 Plain|||3|abc\\@3 Quoted|||1|abc\\@2"},
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(outcome(text), expected) << text;
 }
@@ -204,7 +221,9 @@ TEST(Escapes, UnescapeAndEscape) {
       {"end\\", "end\\"},
       {"\\", "\\"},
       {"\\x\\n", "\\x\n"},
-      {"", ""}};
+      {"", ""},
+      {corpus("unescape", "trailing_backslash"), "abc\\"},
+      {corpus("unescape", "hex"), "\033A\xff\\x4\\xG1\\x"}};
   for (const auto& [in, out] : unescaped) EXPECT_EQ(unescape(in), out) << in;
   const std::pair<std::string, std::string> escaped[] = {
       {"\xe9", "\\xe9"},        {"\"", "\\\""},     {"\x01", "\x01"},
@@ -219,6 +238,7 @@ TEST(Escapes, UnescapeAndEscape) {
                                                          {"\\\0"s, "\\"},  {"ok\\n\\?", "\\?"}};
   for (const auto& [in, message] : unknown)
     EXPECT_EQ(thrown<UnknownEscapeException>([&] { unescape(in); }), message) << in;
+  EXPECT_EQ(thrown<UnknownEscapeException>([] { unescape(corpus("unescape", "unknown")); }), "\\q");
 }
 
 TEST(HexString, DecodesOrNamesTheError) {
@@ -245,31 +265,11 @@ TEST(HexString, DecodesOrNamesTheError) {
   }
 }
 
-std::string corpus(const std::string& target, const std::string& name) {
-  std::ifstream in(std::string(ORN_SOURCE_DIR) + "/fuzz/corpus/" + target + "/" + name,
-                   std::ios::binary);
-  EXPECT_TRUE(in.good()) << name;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 PPDFile ppdCorpus(const std::string& name) {
   return PPDFile(std::string(ORN_SOURCE_DIR) + "/fuzz/corpus/ppd_parser/" + name);
 }
 
-TEST(RegressionInputs, PPDSyntaxErrors) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"line_255", "2: Line exceeds 255 characters"},
-      {"unterminated_quote", "2: Unexpected end of line encountered while parsing quoted value"},
-      {"hex_odd_nibble", "2: Hex string is not multiple of 2 characters"},
-      {"hex_non_hex", "2: Not hexadecimal character"},
-      {"keyword_41_chars", "2: Main keyword exceeds 40 characters"},
-      {"nul_leading_line", "2: Invalid statement, missing preceding '*'"}};
-  for (auto [name, expected] : cases) EXPECT_EQ(outcome(ppdCorpus, name), expected) << name;
-}
-
 TEST(RegressionInputs, ParseWithTheirValues) {
-  PPDFile line254 = ppdCorpus("line_254");
-  EXPECT_EQ(line254.first("Key").value.text.size(), 248u);
-  EXPECT_EQ(line254.first("After").line, 3u);
   PPDFile multiline = ppdCorpus("multiline_value_long");
   PPDStatement s = multiline.first("JobSetup");
   EXPECT_EQ(s.line, 2u);
@@ -278,11 +278,6 @@ TEST(RegressionInputs, ParseWithTheirValues) {
             "begin\n\nend");
   EXPECT_EQ(std::count(s.value.text.begin(), s.value.text.end(), '\n'), 301);
   EXPECT_EQ(multiline.first("End").line, 304u);
-  PPDFile backslash = ppdCorpus("value_trailing_backslash");
-  for (auto [keyword, value] :
-       {std::pair{"Quoted", "abc\\"}, {"Plain", "abc\\"}, {"Opt", "x\\"}, {"Last", "end\\"}})
-    EXPECT_EQ(backslash.first(keyword).value.text, value) << keyword;
-  EXPECT_EQ(unescape(backslash.first("Plain").value.text), "abc\\");
   PPDFile model = ppdCorpus("model");
   EXPECT_TRUE(model.isValidChoice("PrintSpeed", "4"));
   EXPECT_EQ(model.first("Manufacturer").value.text, "Example A");
@@ -291,16 +286,6 @@ TEST(RegressionInputs, ParseWithTheirValues) {
   JobSettings settings;
   EXPECT_TRUE(settings.loadCustomRanges(model));
   EXPECT_EQ(settings.get("FeedAdjustment.Maximum", ""), "5.000000");
-  settings.parseOptions(corpus("option_string", "trailing_backslash"));
-  EXPECT_EQ(settings.get("PrintSpeed", ""), "4");
-  EXPECT_FALSE(settings.contains("Title"));
-  settings.parseOptions(corpus("option_string", "empty_tokens"));
-  EXPECT_EQ(settings.get("A", "") + settings.get("B", "") + settings.get("", ""), "1FalseTrue");
-  EXPECT_EQ(unescape(corpus("unescape", "trailing_backslash")), "abc\\");
-  EXPECT_EQ(unescape(corpus("unescape", "hex")),
-            "\x1b"
-            "A\xff\\x4\\xG1\\x");
-  EXPECT_THROW(unescape(corpus("unescape", "unknown")), UnknownEscapeException);
 }
 
 TEST(JobSettings, StoreCopyAndMove) {
@@ -327,7 +312,8 @@ TEST(JobSettings, StoreCopyAndMove) {
   EXPECT_TRUE(copy.get("B", "") == "2" && copy.isCustom("A"));
 }
 
-TEST(JobSettings, GetBool) {
+// getBool; then each text as tryGetLong, getLongLong and tryGetDouble read it ("-": refused).
+TEST(JobSettings, Readings) {
   for (const char* t : {"True", "true", "Enabled", "enabled"})
     EXPECT_TRUE(with("B", t).getBool("B", false)) << t;
   for (const char* f : {"False", "false", "Disabled", "disabled"})
@@ -335,49 +321,42 @@ TEST(JobSettings, GetBool) {
   for (const char* other : {"TRUE", "yes", "1", "", " true"})
     EXPECT_TRUE(with("B", other).getBool("B", true) && !with("B", other).getBool("B", false));
   EXPECT_TRUE(JobSettings().getBool("B", true));
-}
-
-// Each text as tryGetLong, getLongLong and tryGetDouble read it (nullopt: refused).
-TEST(JobSettings, Numbers) {
-  struct Case {
-    std::string text;
-    std::optional<int32_t> asLong;
-    std::optional<int64_t> asLongLong;
-    std::optional<double> asDouble;
-  };
-  const Case cases[] = {{" \t\n+42", 42, 42, 42},
-                        {"-42", -42, -42, -42},
-                        {"010", 10, 10, 10},
-                        {"2147483647", INT32_MAX, INT32_MAX, INT32_MAX},
-                        {"-2147483648", INT32_MIN, INT32_MIN, INT32_MIN},
-                        {"2147483648", {}, 2147483648LL, 2147483648.0},
-                        {"-2147483649", {}, -2147483649LL, -2147483649.0},
-                        {"9223372036854775807", {}, INT64_MAX, 9223372036854775807.0},
-                        {"9223372036854775808", {}, {}, 9223372036854775808.0},
-                        {"0x10", {}, {}, 16},
-                        {"1e2", {}, {}, 100},
-                        {" 2.5", {}, {}, 2.5},
-                        {"-inf", {}, {}, -HUGE_VAL},
-                        {"42 ", {}, {}, {}},
-                        {"", {}, {}, {}},
-                        {"abc", {}, {}, {}},
-                        {"1e999", {}, {}, {}},
-                        {"4\0002"s, {}, {}, {}}};  // "4", NUL, "2"
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    const JobSettings s = with("N", c.text);
+  const std::pair<std::string, const char*> cases[] = {
+      {" \t\n+42", "42 42 42"},
+      {"-42", "-42 -42 -42"},
+      {"010", "10 10 10"},
+      {"2147483647", "2147483647 2147483647 2147483647"},
+      {"-2147483648", "-2147483648 -2147483648 -2147483648"},
+      {"2147483648", "- 2147483648 2147483648"},
+      {"-2147483649", "- -2147483649 -2147483649"},
+      {"9223372036854775807", "- 9223372036854775807 9.2233720368547758e+18"},
+      {"9223372036854775808", "- - 9.2233720368547758e+18"},
+      {"0x10", "- - 16"},
+      {"1e2", "- - 100"},
+      {" 2.5", "- - 2.5"},
+      {"-inf", "- - -inf"},
+      {"nan", "- - nan"},
+      {"42 ", "- - -"},
+      {"", "- - -"},
+      {"abc", "- - -"},
+      {"1e999", "- - -"},
+      {"4\0002"s, "- - -"}};  // "4", NUL, "2"
+  for (const auto& [text, expected] : cases) {
+    const JobSettings s = with("N", text);
     int32_t asLong = 123;
     double asDouble = -1;
-    EXPECT_EQ(s.tryGetLong("N", asLong), c.asLong.has_value());
-    EXPECT_EQ(asLong, c.asLong.value_or(123));
-    EXPECT_EQ(s.getLong("N", -7), c.asLong.value_or(-7));
-    EXPECT_EQ(s.getLongLong("N", 1), c.asLongLong.value_or(1));
-    EXPECT_EQ(s.tryGetDouble("N", asDouble), c.asDouble.has_value());
-    EXPECT_EQ(asDouble, c.asDouble.value_or(-1));
+    const bool isLong = s.tryGetLong("N", asLong), isDouble = s.tryGetDouble("N", asDouble);
+    const int64_t asLongLong = s.getLongLong("N", 1);
+    std::ostringstream got;
+    got.precision(17);
+    got << (isLong ? std::to_string(asLong) : "-") << ' '
+        << (asLongLong != 1 ? std::to_string(asLongLong) : "-") << ' ';
+    (isDouble ? got << asDouble : got << '-');
+    EXPECT_EQ(got.str(), expected) << text;
+    EXPECT_EQ(s.getLong("N", -7), isLong ? asLong : -7) << text;
+    EXPECT_TRUE((isLong || asLong == 123) && (isDouble || asDouble == -1)) << text;  // untouched
   }
   EXPECT_EQ(JobSettings().getLong("N", 5), 5);
-  double out = 0;
-  EXPECT_TRUE(with("D", "nan").tryGetDouble("D", out) && std::isnan(out));
 }
 
 TEST(JobSettings, RangesAndTenths) {
@@ -465,7 +444,7 @@ TEST(JobSettings, LoadDefaultsAndRanges) {
 // The settings an option string gives, as "name=value" ("name*=" where custom). The
 // escapes cupsd writes are compared with libcups in the oracle tests.
 TEST(OptionString, Parses) {
-  const std::pair<const char*, const char*> cases[] = {
+  const std::pair<std::string, const char*> cases[] = {
       {"PrintSpeed=4 noCutModule TransferMode=Custom.12.5 Title=a\\ b",
        "CutModule=False PrintSpeed=4 Title=a b TransferMode*=12.5"},
       {"no noX Y nonsense", "X=False Y=True no=True nsense=False"},
@@ -479,7 +458,9 @@ TEST(OptionString, Parses) {
       {"A=1 B=2\\", "A=1"},
       {"A=1\\\\", "A=1\\"},
       {"\\", ""},
-      {"A=1 \\", "A=1"}};
+      {"A=1 \\", "A=1"},
+      {corpus("option_string", "trailing_backslash"), "PrintSpeed=4"},
+      {corpus("option_string", "empty_tokens"), "=True A=1 B=False"}};
   const char* names[] = {
       "",  "A", "B", "C",     "CutModule", "D",      "PrintSpeed", "Title", "TransferMode",
       "X", "Y", "a", "d\\=e", "no",        "nsense", "y\""};

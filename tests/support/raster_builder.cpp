@@ -5,54 +5,6 @@
 #include <random>
 
 namespace OrnTest {
-namespace {
-
-// Version 2 page data: every row on its own (repeat byte 0) unless equal to
-// the next one, runs of equal pixels and literal stretches of up to 128 pixels.
-std::string compressRows(const TestPage& page) {
-  const size_t bpl = page.rowBytes();
-  const size_t bpp = std::max<size_t>(1, (page.bitsPerPixel + 7) / 8);
-  std::string out;
-  uint32_t y = 0;
-  while (y < page.height) {
-    const uint8_t* row = page.data.data() + y * bpl;
-    uint32_t repeat = 1;
-    while (y + repeat < page.height && repeat < 256 &&
-           std::memcmp(row, row + repeat * bpl, bpl) == 0) {
-      ++repeat;
-    }
-    out.push_back(static_cast<char>(repeat - 1));
-    const size_t pixels = bpl / bpp;
-    size_t x = 0;
-    while (x < pixels) {
-      size_t run = 1;
-      while (x + run < pixels && run < 128 &&
-             std::memcmp(row + x * bpp, row + (x + run) * bpp, bpp) == 0) {
-        ++run;
-      }
-      if (run > 1) {
-        out.push_back(static_cast<char>(run - 1));
-        out.append(reinterpret_cast<const char*>(row + x * bpp), bpp);
-        x += run;
-        continue;
-      }
-      size_t literal = 1;
-      while (x + literal < pixels && literal < 128 &&
-             (x + literal + 1 >= pixels ||
-              std::memcmp(row + (x + literal) * bpp, row + (x + literal + 1) * bpp, bpp) != 0)) {
-        ++literal;
-      }
-      out.push_back(static_cast<char>(257 - literal));
-      out.append(reinterpret_cast<const char*>(row + x * bpp), literal * bpp);
-      x += literal;
-    }
-    y += repeat;
-  }
-  return out;
-}
-
-}  // namespace
-
 std::string rasterHeader(const TestPage& page, int version, bool bigEndian) {
   std::string bytes(version == 1 ? 420 : 1796, '\0');
   std::memcpy(bytes.data(), page.mediaClass.data(), std::min<size_t>(page.mediaClass.size(), 64));
@@ -83,11 +35,7 @@ std::string rasterStream(const std::vector<TestPage>& pages, int version, bool b
   std::string out = kSync[bigEndian ? 1 : 0][version - 1];
   for (const TestPage& page : pages) {
     out += rasterHeader(page, version, bigEndian);
-    if (version == 2) {
-      out += compressRows(page);
-    } else {
-      out.append(reinterpret_cast<const char*>(page.data.data()), page.data.size());
-    }
+    out.append(reinterpret_cast<const char*>(page.data.data()), page.data.size());
   }
   return out;
 }

@@ -1,8 +1,7 @@
 #pragma once
 
 // Builds CUPS raster streams in memory for tests: sync word, headers in either
-// byte order, uncompressed page data (versions 1 and 3) or version 2 data made
-// by a plain run-length writer.
+// byte order and uncompressed page data (versions 1 and 3).
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -44,7 +43,7 @@ struct TestPage {
 // A header block of 420 (version 1) or 1796 bytes with the page's fields.
 std::string rasterHeader(const TestPage& page, int version, bool bigEndian);
 
-// Sync word, then every page's header and data.
+// Sync word, then every page's header and data (version 1 or 3).
 std::string rasterStream(const std::vector<TestPage>& pages, int version = 3,
                          bool bigEndian = true);
 
