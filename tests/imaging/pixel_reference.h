@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "imaging/bitmap.h"
+#include "support/error_of.h"
 
 namespace Tesselin::testing {
 
@@ -39,14 +40,6 @@ inline Bitmap randomBitmap(uint32_t width, uint32_t height, uint32_t seed, int d
   return Bitmap(std::move(data), width, height);
 }
 
-template <typename E, typename F>
-std::string errorOf(F&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.what();
-  }
-  return "no exception";
-}
+using OrnTest::errorOf;
 
 }  // namespace Tesselin::testing

@@ -16,6 +16,7 @@
 #include "ppd/hex_string.h"
 #include "ppd/job_settings.h"
 #include "ppd/ppd_file.h"
+#include "support/error_of.h"
 
 namespace Quillfeather {
 namespace {
@@ -31,17 +32,6 @@ JobSettings with(const std::string& name, const std::string& value) {
   JobSettings s;
   s.set(name, value);
   return s;
-}
-
-// The message of the exception E that f throws, or "none".
-template <typename E, typename F>
-std::string thrown(F f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.what();
-  }
-  return "none";
 }
 
 std::string corpus(const std::string& target, const std::string& name) {
@@ -185,9 +175,9 @@ TEST(PPDFile, Lookups) {
       order += std::to_string(statement.line);
   }
   EXPECT_TRUE(order == "654109" || order == "109654") << order;
-  EXPECT_EQ(thrown<PPDKeywordNotFoundException>([&] { ppd.first("Missing"); }),
+  EXPECT_EQ(OrnTest::errorOf<PPDKeywordNotFoundException>([&] { ppd.first("Missing"); }),
             "Unknown main keyword");
-  EXPECT_EQ(thrown<PPDKeywordNotFoundException>([&] { ppd.getDefault("TransferMode"); }),
+  EXPECT_EQ(OrnTest::errorOf<PPDKeywordNotFoundException>([&] { ppd.getDefault("TransferMode"); }),
             "DefaultTransferMode");
 }
 
@@ -237,8 +227,10 @@ TEST(Escapes, UnescapeAndEscape) {
                                                          {"\\X41", "\\X"}, {"\\\n", "\\\n"},
                                                          {"\\\0"s, "\\"},  {"ok\\n\\?", "\\?"}};
   for (const auto& [in, message] : unknown)
-    EXPECT_EQ(thrown<UnknownEscapeException>([&] { unescape(in); }), message) << in;
-  EXPECT_EQ(thrown<UnknownEscapeException>([] { unescape(corpus("unescape", "unknown")); }), "\\q");
+    EXPECT_EQ(OrnTest::errorOf<UnknownEscapeException>([&] { unescape(in); }), message) << in;
+  EXPECT_EQ(
+      OrnTest::errorOf<UnknownEscapeException>([] { unescape(corpus("unescape", "unknown")); }),
+      "\\q");
 }
 
 TEST(HexString, DecodesOrNamesTheError) {

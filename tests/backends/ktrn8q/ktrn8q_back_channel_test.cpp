@@ -13,14 +13,14 @@
 
 #include "backends/ktrn8q/ktrn8q_exceptions.h"
 #include "backends/ktrn8q/ktrn8q_filter.h"
-#include "backends/test_failure.h"
 #include "support/capture_stderr.h"
+#include "support/error_of.h"
 
 namespace Quillfeather::ktrn8q {
 namespace {
 
 using namespace std::chrono_literals;
-using OrnTest::failure;
+using OrnTest::errorOf;
 
 // The printer's end of a socket pair. Its thread sends the chunks, waiting `pause` before each,
 // then ends its output if asked; signals are blocked there so that they reach the thread under
@@ -168,7 +168,7 @@ TEST(KTRN8QBackChannelTest, BrokenChannels) {
             kFailed + "An error occurred while receiving the response from the printer\n");
   ::close(fd);
   ShortWriteChannel channel;
-  EXPECT_EQ(failure<KTRN8QPrinterException>(
+  EXPECT_EQ(errorOf<KTRN8QPrinterException>(
                 [&] { exchange(channel, kStatusRequest, kStatusResponseBytes); }),
             "Unable to send complete command to printer");
 }
@@ -202,13 +202,13 @@ TEST(KTRN8QFilterTest, QueryStatusUsesTheBackChannelThroughSignals) {
 // Answers of the wrong length, then the status code of each record.
 TEST(KTRN8QStatusTest, ParseAndCode) {
   for (size_t size : {0u, 1u, 15u, 17u, 32u}) {
-    EXPECT_EQ(failure<InvalidKTRN8QPrinterResponse>(
+    EXPECT_EQ(errorOf<InvalidKTRN8QPrinterResponse>(
                   [&] { parseConfiguration(std::vector<uint8_t>(size)); }),
               "The configuration response must be 16 bytes in length");
   }
   for (size_t size : {0u, 5u, 7u, 16u}) {
     EXPECT_EQ(
-        failure<InvalidKTRN8QPrinterResponse>([&] { parseStatus(std::vector<uint8_t>(size)); }),
+        errorOf<InvalidKTRN8QPrinterResponse>([&] { parseStatus(std::vector<uint8_t>(size)); }),
         "The status response must be 6 bytes in length");
   }
   // Both belong to the printer-exception family queryStatus catches.

@@ -13,11 +13,11 @@
 
 #include "backends/lxpr/command_writer.h"
 #include "backends/lxpr/lxpr_arguments.h"
-#include "backends/test_failure.h"
+#include "support/error_of.h"
 
 namespace Quillfeather::LXPRCommands {
 namespace {
-using OrnTest::failure;
+using OrnTest::errorOf;
 
 template <typename T, typename... A>
 std::shared_ptr<const Argument> arg(A&&... a) {
@@ -65,12 +65,12 @@ TEST(CommandTemplate, FailuresAndFraming) {
   std::ostringstream out;
   for (const char* command : {"C", "Daaaa,bbbb"}) {
     EXPECT_EQ(
-        failure<CommandException>([&] { formatCommand(out, command, {arg<IntegerArgument>(1)}); }),
+        errorOf<CommandException>([&] { formatCommand(out, command, {arg<IntegerArgument>(1)}); }),
         std::string("Wrong number of arguments for command: ") + command);
   }
   EXPECT_EQ(out.str(), "");
   EXPECT_EQ(
-      failure<CommandException>([&] { formatCommand(out, "X=a/3", {arg<IntegerArgument>(1)}); }),
+      errorOf<CommandException>([&] { formatCommand(out, "X=a/3", {arg<IntegerArgument>(1)}); }),
       "Unsupported format");
   EXPECT_EQ(out.str(), "X=");
   SevenBytes buffer;

@@ -8,15 +8,15 @@
 #include <sstream>
 
 #include "backends/lxpr/lxpr_status.h"
-#include "backends/test_failure.h"
 #include "orntool/preview_lxpr.h"
 #include "support/capture_stderr.h"
+#include "support/error_of.h"
 #include "support/raster_builder.h"
 
 namespace Quillfeather {
 namespace {
 
-using OrnTest::failure;
+using OrnTest::errorOf;
 using OrnTest::TestPage;
 
 TestPage page203(uint32_t width, uint32_t height,
@@ -281,7 +281,7 @@ TEST(LXPRFilter, Failures) {
     EXPECT_TRUE(job.logged(std::string("Debug: Compression mode is auto, SKARN is not possible (") +
                            reason + "), choosing None"));
     LXPRJob forced("Compression=SKARN");
-    EXPECT_EQ(failure<FilterException>([&] { forced.run({page}); }),
+    EXPECT_EQ(errorOf<FilterException>([&] { forced.run({page}); }),
               std::string("Page 1 cannot be sent with SKARN compression: ") + reason);
     EXPECT_EQ(forced.output.str(), kLabelSize + "{C|}\n");
   }
@@ -290,7 +290,7 @@ TEST(LXPRFilter, Failures) {
     if (*method) settings.set("PrintMethod", method);
     std::istringstream in;
     std::ostringstream out;
-    EXPECT_EQ(failure<FilterException>([&] { LXPRFilter(in, out, settings); }),
+    EXPECT_EQ(errorOf<FilterException>([&] { LXPRFilter(in, out, settings); }),
               "The filter is unable to determine whether to use direct or transfer thermal mode.");
   }
   // A zero resolution fails only when a graphic is placed.
@@ -301,7 +301,7 @@ TEST(LXPRFilter, Failures) {
     page.resolutionY = ry;
     EXPECT_EQ(job.run({page}), blankLabel());
     page.setPixel(1, 1);
-    EXPECT_EQ(failure<FilterException>([&] { job.run({page}); }),
+    EXPECT_EQ(errorOf<FilterException>([&] { job.run({page}); }),
               "Page 1 has the resolution " + std::to_string(rx) + "x" + std::to_string(ry) +
                   " dpi; its graphic cannot be placed");
   }

@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "backends/test_failure.h"
 #include "support/capture_stderr.h"
+#include "support/error_of.h"
 
 namespace Quillfeather {
 namespace {
@@ -94,7 +94,7 @@ TEST(LXPRStatus, Responses) {
   const int directory = ::open("/", O_RDONLY | O_DIRECTORY);
   ASSERT_GE(directory, 0);
   uint8_t byte = 0;
-  EXPECT_EQ(OrnTest::failure<LXPRPrinterStatusException>(
+  EXPECT_EQ(OrnTest::errorOf<LXPRPrinterStatusException>(
                 [&] { readExactly(directory, std::span(&byte, 1)); }),
             "Unable to read any data from the printer");
   ::close(directory);

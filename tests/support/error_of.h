@@ -6,7 +6,7 @@
 namespace OrnTest {
 
 template <typename E, typename Call>
-std::string failure(Call call) {
+std::string errorOf(Call&& call) {
   try {
     call();
   } catch (const E& e) {
