@@ -391,6 +391,11 @@ TEST_F(OrnPrintServer, CancelledAndWaitingJobs) {
   EXPECT_LT(partial->size(), 100u * 102 * 1218);
   ASSERT_EQ(submit("zpl", dir_ / "label.pwg").first, "completed");
   ASSERT_TRUE(sink_->next());
+  // The printer's status never waits for the device, which here never answers (a peer waits
+  // 10 s for it on every request).
+  const auto asked = std::chrono::steady_clock::now();
+  EXPECT_NE(ornprint({"status", "-d", "zpl"}).output.find("idle"), std::string::npos);
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, 2s);
 
   uint16_t port = 0;
   close(listenOnLoopback(port));
