@@ -185,11 +185,6 @@ std::span<const uint8_t> bytesOf(const std::string& s) {
   return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
 }
 
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 class OrnPrintServer : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -265,7 +260,7 @@ class OrnPrintServer : public ::testing::Test {
   }
   // The option string of the printer's last job, as the server logged it.
   static std::string lastJobOptions() {
-    const std::string log = readFile(dir_ / "log");
+    const std::string log = fileContents(dir_ / "log");
     const size_t at = log.rfind("Job options: ");
     return at == std::string::npos ? "" : log.substr(at + 13, log.find('\n', at) - at - 13);
   }
@@ -284,7 +279,7 @@ TEST_F(OrnPrintServer, PrintsPwgRasterLikeTheFilterInEveryLanguage) {
     const char* document = printer.decode == kPrinters[0].decode ? "label.urf" : "label.pwg";
     ASSERT_EQ(submit(printer.name, dir_ / document).first, "completed");
     if (printer.decode == kPrinters[0].decode) {
-      EXPECT_NE(readFile(dir_ / "log").find("document-format mimeMediaType image/urf"),
+      EXPECT_NE(fileContents(dir_ / "log").find("document-format mimeMediaType image/urf"),
                 std::string::npos);
     }
     std::optional<std::string> received = sink_->next();
@@ -324,7 +319,8 @@ TEST_F(OrnPrintServer, BadAndOversizedJobs) {
   writePwg(a4, "iso_a4_210x297mm");
 
   EXPECT_NE(submit("zpl", truncated).first, "completed");
-  EXPECT_NE(readFile(dir_ / "log").find("Page 1 ended after 527 of 1218 lines"), std::string::npos);
+  EXPECT_NE(fileContents(dir_ / "log").find("Page 1 ended after 527 of 1218 lines"),
+            std::string::npos);
   const std::pair<std::string, std::string> aborted("aborted", "Job aborted.");
   EXPECT_EQ(submit("zpl", garbage), aborted);
   for (std::optional<std::string> job; (job = sink_->next(1s));) EXPECT_EQ(*job, "");
