@@ -118,8 +118,6 @@ TEST(KTRN8QBackChannelTest, Exchanges) {
           {{configuration() + status(0x02000001)}, 0ms, false, 104, ""},
           {{configuration(5, 0)}, 0ms, false, -12345, paper},
           {{configuration(1, 2)}, 0ms, false, -12345, power},
-          {{configuration(0xFF, 0)}, 0ms, false, -12345, paper},
-          {{configuration(4, 0xFF)}, 0ms, false, -12345, power},
           {{configuration().substr(0, 10)}, 0ms, true, -12345, kUnexpected},
           {{configuration(), status(0).substr(0, 5)}, 0ms, false, -12345, kUnexpected},
           {{}, 0ms, false, -12345, kUnexpected},
