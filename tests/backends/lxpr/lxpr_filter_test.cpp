@@ -83,8 +83,8 @@ TEST(LXPRFilter, LabelCommands) {
       {"LabelGap=abc" + gapRange, sized("D1524,1016,1524")},
       {"LabelGap=-500 LabelGap.Minimum=-1000 LabelGap.Maximum=0", sized("D0000,1016,1524")},
       {"LabelGap=3", blankLabel()},
-      {"BackFeedAdjustment=-0", blankLabel("{AX;+000,+000,-00|}\n")},
-      {"FeedAdjustment=-0.0 CutStripAdjustment=-2.5", blankLabel("{AX;-000,-025,+00|}\n")},
+      {"FeedAdjustment=-0.0 CutStripAdjustment=-2.5 BackFeedAdjustment=-0",
+       blankLabel("{AX;-000,-025,-00|}\n")},
       {"FeedAdjustment=80 BackFeedAdjustment=-20", blankLabel("{AX;+500,+000,-99|}\n")},
       {"FeedAdjustment=80 FeedAdjustment.Minimum=-99 FeedAdjustment.Maximum=99 "
        "CutStripAdjustment=1 CutStripAdjustment.Minimum=0 CutStripAdjustment.Maximum=0.5",
@@ -100,8 +100,6 @@ TEST(LXPRFilter, LabelCommands) {
       {"ToneAdjustmentThermalTransfer=15" + toneRange +
            "-20 ToneAdjustmentThermalTransfer.Maximum=20",
        blankLabel("{AY;+15,0|}\n")},
-      {"ToneAdjustmentThermalTransfer=3" + toneRange + "-2 ToneAdjustmentThermalTransfer.Maximum=2",
-       blankLabel("{AY;+02,0|}\n")},
       {"ToneAdjustmentThermalTransfer=None ToneAdjustmentDirectThermal=1.5", blankLabel()},
       {"FeedAdjustment=1 ToneAdjustmentDirectThermal=1",
        blankLabel("{AX;+010,+000,+00|}\n{AY;+01,1|}\n")},
