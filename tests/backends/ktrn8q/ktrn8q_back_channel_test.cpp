@@ -209,10 +209,6 @@ TEST(KTRN8QStatusTest, ParseAndCode) {
         errorOf<InvalidKTRN8QPrinterResponse>([&] { parseStatus(std::vector<uint8_t>(size)); }),
         "The status response must be 6 bytes in length");
   }
-  // Both belong to the printer-exception family queryStatus catches.
-  EXPECT_THROW(parseStatus(std::vector<uint8_t>(5)), KTRN8QPrinterException);
-  const StatusRecord record{1, 2, 3, 4, 5, 6};
-  EXPECT_EQ(parseStatus(record), record);
 
   // Pairs of record bytes 2 to 5 and the code: no group flag means all is well, whatever else is
   // set; a first-group reason counts over the second group; byte 4 bits 1 and 0 and byte 5 are
