@@ -155,7 +155,6 @@ TEST(KTRN8QFilterTest, ByteForByte) {
            one,
            duplex + kFront + kGapRows + kBack + kDuplexPrint + kCut,
            {}},
-          {"Duplex=DuplexTumble", {}, start(2), {}},
           {"CuttingMode=EndOfDocument", {}, start(0) + kCut, {}},
           {"", {dotPage(16, 0, 65535)}, start(0) + tall + kPrint, {}},
           // Taller than the page height command can say: the largest height is sent.

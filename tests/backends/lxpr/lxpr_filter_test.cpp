@@ -82,7 +82,6 @@ TEST(LXPRFilter, LabelCommands) {
       {"LabelGap=-1" + gapRange, sized("D1524,1016,1524")},
       {"LabelGap=abc" + gapRange, sized("D1524,1016,1524")},
       {"LabelGap=-500 LabelGap.Minimum=-1000 LabelGap.Maximum=0", sized("D0000,1016,1524")},
-      {"LabelGap=3", blankLabel()},
       {"FeedAdjustment=-0.0 CutStripAdjustment=-2.5 BackFeedAdjustment=-0",
        blankLabel("{AX;-000,-025,-00|}\n")},
       {"FeedAdjustment=80 BackFeedAdjustment=-20", blankLabel("{AX;+500,+000,-99|}\n")},
