@@ -66,22 +66,16 @@ TEST(PPDParser, Statements) {
        "PrintSpeed|Fast|Fast Speed|0|<</Speed 4>>setpagedevice@1"},
       {"*OpenUI *PrintSpeed/Print Speed: PickOne\n", "OpenUI|*PrintSpeed|Print Speed|3|PickOne@1"},
       {"*Key: \"Label <41>B\"\n", "Key|||1|Label AB@1"},
-      {"*Key: \"a\" trailing ignored\n", "Key|||1|a@1"},
       {"*?Key: \"query <41>\"\n", "?Key|||0|query <41>@1"},
       {"*Key Opt: \"<41>\"\n", "Key|Opt||0|<41>@1"},
       {"*Key: ^Sym bol \n", "Key|||2|^Sym bol @1"},
       {"*Key: ^Sym\x01rest\n", "Key|||2|^Sym@1"},
       {"*Key:  plain text \t \r\n", "Key|||3|plain text@1"},
       {"*Key:   \n", "Key|||3|@1"},
-      {"*Key Opt:   \n", "Key|Opt||3|@1"},
       {"*Key\n", "Key|||4|@1"},
-      {"*Key \t \r\n", "Key|||4|@1"},
-      {"*Key: \"\"\n", "Key|||1|@1"},
       {"*Key  a b /x/y :v\n", "Key|a b |x/y |3|v@1"},
       {"*Key/Text: v\n", "Key||Text|3|v@1"},
-      {"*Key: a\rb\n", "Key|||3|a\rb@1"},
       {"*" + k40 + ": v\n", k40 + "|||3|v@1"},
-      {"*Key: " + v248 + "\n", "Key|||3|" + v248 + "@1"},
       {"*Key: " + v248 + "\r\n", "Key|||3|" + v248 + "@1"},
       {"*PPD-Adobe: \"4.3\"\n*?Query: \"first\nsecond\r\nthird\" ignored\n*Next: x\n",
        "?Query|||0|first\nsecond\r\nthird@2 Next|||3|x@5 PPD-Adobe|||1|4.3@1"},
@@ -93,28 +87,16 @@ TEST(PPDParser, Statements) {
       {"*Key:", "Key|||3|@1"},
       {"*Key O: \"x\ny\"", "Key|O||0|x\ny@1"},
       {"*%comment", ""},
-      {" \t", ""},
       // Syntax errors.
       {"*A\nx", "2: Line too short"},
-      {"*A\n*", "2: Line too short"},
       {"Key: v\n", "1: Invalid statement, missing preceding '*'"},
-      {" *Key: v\n", "1: Invalid statement, missing preceding '*'"},
-      {"\0*Key\n"s, "1: Invalid statement, missing preceding '*'"},
       {"*\n", "1: No main keyword"},
-      {"*A\n\n* Key: v\n", "3: No main keyword"},
-      {"*:v\n", "1: No main keyword"},
-      {"*Ok\n*" + k40 + "K: v\n", "2: Main keyword exceeds 40 characters"},
       {"*Key Opt value\n", "1: Syntax error parsing option keyword"},
-      {"*Key Opt:", "1: Unexpected end of line looking for value"},
       {"*Key Opt: \t", "1: Unexpected end of line looking for value"},
-      {"*Key: \"open\n\"\n", "1: Unexpected end of line encountered while parsing quoted value"},
       {"*A\n*Key Opt: \"open\nmore\n",
        "2: Unexpected end of file encountered while parsing invocation value"},
-      {"*?Key: \"open", "1: Unexpected end of file encountered while parsing invocation value"},
-      {"*A\n*Key: " + v248 + "w\n", "2: Line exceeds 255 characters"},
       {"*Key: " + v248 + "w\r\n", "1: Line exceeds 255 characters"},
       {"*Key: " + v248 + "\rx\n", "1: Line exceeds 255 characters"},  // a lone CR counts
-      {std::string(300, 'x'), "1: Line exceeds 255 characters"},
       {"*Key Opt: \"a\nshort\n" + std::string(255, 'x') + "\"\n", "3: Line exceeds 255 characters"},
       // Regression inputs of the fuzz corpus.
       {corpus("ppd_parser", "line_255"), "2: Line exceeds 255 characters"},
@@ -198,20 +180,10 @@ TEST(PPDFile, UnreadableInputsAreEmpty) {
 TEST(Escapes, UnescapeAndEscape) {
   const std::pair<std::string, std::string> unescaped[] = {
       {"plain \x01\x7f text", "plain \x01\x7f text"},
-      {"\\x1b", "\x1b"},
-      {"\\x41", "A"},
-      {"\\xfF\\xFf", "\xff\xff"},
-      {"\\x4", "\\x4"},
-      {"\\xG1rest", "\\xG1rest"},
-      {"\\x", "\\x"},
-      {"\\\\n", "\\n"},
       {"\\\\x41", "\\x41"},
+      {"\\x\\n", "\\x\n"},
       {"a\\0b", "a\0b"s},
       {"\\\"\\a\\b\\e\\f\\n\\r\\t\\v", "\"\a\b\x1b\f\n\r\t\v"},
-      {"end\\", "end\\"},
-      {"\\", "\\"},
-      {"\\x\\n", "\\x\n"},
-      {"", ""},
       {corpus("unescape", "trailing_backslash"), "abc\\"},
       {corpus("unescape", "hex"), "\033A\xff\\x4\\xG1\\x"}};
   for (const auto& [in, out] : unescaped) EXPECT_EQ(unescape(in), out) << in;
@@ -223,9 +195,11 @@ TEST(Escapes, UnescapeAndEscape) {
   for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
   EXPECT_EQ(unescape(escape(all)), all);
   const std::pair<std::string, std::string> unknown[] = {// the message is the escape itself
-                                                         {"\\q", "\\q"},   {"x\\1", "\\1"},
-                                                         {"\\X41", "\\X"}, {"\\\n", "\\\n"},
-                                                         {"\\\0"s, "\\"},  {"ok\\n\\?", "\\?"}};
+                                                         {"x\\1", "\\1"},
+                                                         {"\\X41", "\\X"},
+                                                         {"\\\n", "\\\n"},
+                                                         {"\\\0"s, "\\"},
+                                                         {"ok\\n\\?", "\\?"}};
   for (const auto& [in, message] : unknown)
     EXPECT_EQ(OrnTest::errorOf<UnknownEscapeException>([&] { unescape(in); }), message) << in;
   EXPECT_EQ(
@@ -242,12 +216,9 @@ TEST(HexString, DecodesOrNamesTheError) {
       {"a>b", "a>b"},
       {"", ""},
       {"<41", "!Unterminated hex string"},
-      {"<41><", "!Unterminated hex string"},
       {"<4>", "!Hex string is not multiple of 2 characters"},
-      {"<414>", "!Hex string is not multiple of 2 characters"},
       {"<4G>", "!Not hexadecimal character"},
-      {"<4 >", "!Not hexadecimal character"},
-      {"<<1>", "!Not hexadecimal character"}};
+      {"< 1>", "!Not hexadecimal character"}};
   for (const auto& [text, expected] : cases) {
     try {
       EXPECT_EQ(decodeHexSubstrings(text), expected) << text;
