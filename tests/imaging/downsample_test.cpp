@@ -121,23 +121,13 @@ TEST(DownsampleTest, MatchesReference) {
   }
 }
 
-TEST(DownsampleTest, OutputBoxOriginAndResolution) {
+// Sizes and pixels are the reference test's; here what the output carries besides them.
+TEST(DownsampleTest, OutputOriginAndResolution) {
   Image image(8, 1, 200, 100, Bytes(20000, 0));
   image.setResolution(300, 600);
-  const Bitmap half = downsample(image, Rect{0, 0, 101, 50}, 5, 0, 5, 3);
-  EXPECT_EQ(half.width() * 1000 + half.height(), 50025u);
   const Bitmap box = downsample(image, Rect{7, 9, 107, 59}, 10, 0, 5, 3);
-  EXPECT_EQ(box.width() * 1000 + box.height(), 100050u);
   EXPECT_EQ(box.origin(), (std::pair<uint32_t, uint32_t>{7, 9}));
   EXPECT_EQ(box.xResolution() * 1000 + box.yResolution(), 300600u);
-  for (const Bitmap& none : {downsample(image, Rect{4, 4, 4, 10}, 10, 0, 5, 4),
-                             downsample(image, Rect{4, 4, 4, 10}, 10, 0, 3, 4)})
-    EXPECT_EQ(none.width() * 1000 + none.height(), 6u);
-  // The whole source is sampled, not the region: left half black, right half white.
-  Bytes data;
-  for (int i = 0; i < 32; ++i) data.push_back(i % 16 < 8 ? 0 : 255);
-  EXPECT_EQ(downsample(Image(8, 1, 16, 2, std::move(data)), Rect{8, 0, 24, 2}, 10, 0, 5, 3).data(),
-            (Bytes{0xFF, 0x00, 0xFF, 0x00}));
 }
 
 TEST(DownsampleTest, Errors) {

@@ -139,27 +139,6 @@ TEST(SkarnTest, EncoderMatchesReferenceAndDecodes) {
   }
 }
 
-TEST(SkarnTest, DecodesOrRejectsHandWrittenRecords) {
-  const char* ends = "SKARN data ends inside a row record";
-  const char* beyond = "SKARN row record addresses a byte beyond the row";
-  const std::tuple<Bytes, uint32_t, const char*, uint32_t> cases[] = {
-      {{0x00, 0x40}, 800, ends, 0},  // nullptr: decodes to that many blank rows
-      {{0x80, 0x80, 0x20, 0xFF}, 16, beyond, 0},
-      {{0x01, 0x01, 0x01, 0x01}, 4088, beyond, 0},
-      {{0x80, 0x80, 0x80, 0x01}, 0, beyond, 0},
-      {{0x80, 0x00, 0xC0, 0x80, 0x00, 0x00}, 16, nullptr, 2},  // maps without data change nothing
-      {{}, 30, nullptr, 0}};
-  for (const auto& [input, width, message, rows] : cases) {
-    if (message) {
-      EXPECT_EQ(err([&] { decode(input, width, 1, 1); }), message) << input.size();
-      continue;
-    }
-    const Bitmap b = decode(input, width, 5, 1);
-    EXPECT_EQ(b.width() * 100 + b.height(), width * 100 + rows);
-    EXPECT_EQ(b.data(), Bytes(b.dataSize(), 0));
-  }
-}
-
 TEST(BitmapEncodingTest, UncompressedUnknownAndStreamPosition) {
   const Bitmap b(Bytes{1, 2, 3, 4, 5, 6}, 12, 3);
   EXPECT_EQ(streamEncode(b, 0), b.data());
