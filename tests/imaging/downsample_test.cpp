@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cmath>
-#include <limits>
 
 #include "imaging/halftone_tables.h"
 #include "imaging/imaging_exception.h"
@@ -141,19 +140,15 @@ TEST(DownsampleTest, Errors) {
       "Cannot downsample images that do not have 8 bits per sample or 1-bit monochrome";
   for (const auto& [image, message] :
        {std::pair{Image(8, 2, 4, 4), channels},
-        {Image(8, 5, 4, 4), channels},
         {Image(1, 3, 4, 4), depth},
         {Image(16, 1, 4, 4), depth},
         {Image(8, 1, 4, 4, Bytes(15, 0)), "Source data does not match size"},
         {Image(8, 1, 0, 0), "Cannot downsample an empty image"}})
     EXPECT_EQ(err(image, region, 10, 0, 1), message);
   for (int rotation : {-1, 4}) EXPECT_EQ(err(black, region, 10, rotation, 1), "Unknown rotation");
-  for (int method : {2, 3, 4}) {
-    EXPECT_EQ(
-        testing::errorOf<HalftoningException>([&] { downsample(black, region, 10, 0, method, 4); }),
-        "Only normal halftoning curve supported by this halftoner");
-  }
-  for (double scale : {-1.0, std::nan(""), std::numeric_limits<double>::infinity()})
+  EXPECT_EQ(testing::errorOf<HalftoningException>([&] { downsample(black, region, 10, 0, 3, 4); }),
+            "Only normal halftoning curve supported by this halftoner");
+  for (double scale : {-1.0, std::nan("")})
     EXPECT_EQ(err(black, region, scale, 0, 1), "Invalid scale");
   EXPECT_EQ(err(black, Rect{5, 0, 4, 4}, 10, 0, 1), "Invalid size");
   EXPECT_EQ(err(black, Rect{0, 0, 0xFFFFFFFF, 4}, 20, 0, 1), "Invalid size");
