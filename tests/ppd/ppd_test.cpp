@@ -228,12 +228,8 @@ TEST(HexString, DecodesOrNamesTheError) {
   }
 }
 
-PPDFile ppdCorpus(const std::string& name) {
-  return PPDFile(std::string(ORN_SOURCE_DIR) + "/fuzz/corpus/ppd_parser/" + name);
-}
-
 TEST(RegressionInputs, ParseWithTheirValues) {
-  PPDFile multiline = ppdCorpus("multiline_value_long");
+  PPDFile multiline = parsePPD(corpus("ppd_parser", "multiline_value_long"));
   PPDStatement s = multiline.first("JobSetup");
   EXPECT_EQ(s.line, 2u);
   EXPECT_EQ(s.value.type, PPDValueType::Invocation);
@@ -241,7 +237,7 @@ TEST(RegressionInputs, ParseWithTheirValues) {
             "begin\n\nend");
   EXPECT_EQ(std::count(s.value.text.begin(), s.value.text.end(), '\n'), 301);
   EXPECT_EQ(multiline.first("End").line, 304u);
-  PPDFile model = ppdCorpus("model");
+  PPDFile model = parsePPD(corpus("ppd_parser", "model"));
   EXPECT_TRUE(model.isValidChoice("PrintSpeed", "4"));
   EXPECT_EQ(model.first("Manufacturer").value.text, "Example A");
   EXPECT_EQ(unescape(model.first("ORNPreJobInsertion").value.text), "\x1bstart\n");
