@@ -120,7 +120,6 @@ TEST(DeflateTest, DecodesWhatZlibEncodesAndZlibInflatesWhatWeEncode) {
     std::mt19937 random(level * 31 + strategy + size);
     const Bytes input = repetitive ? repetitiveBytes(random, size) : randomBytes(random, size, 7);
     const Bytes compressed = zlibDeflate(input, level, strategy);
-    ASSERT_EQ(zlibInflate(compressed), input);
     EXPECT_EQ(inflate(compressed), input);
     const Bytes ours = run<true>(DeflateCompression(), input);
     EXPECT_EQ(zlibInflate(ours), input);

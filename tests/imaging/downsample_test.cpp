@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cmath>
-#include <limits>
 
 #include "imaging/halftone_tables.h"
 #include "imaging/imaging_exception.h"
@@ -121,23 +120,13 @@ TEST(DownsampleTest, MatchesReference) {
   }
 }
 
-TEST(DownsampleTest, OutputBoxOriginAndResolution) {
+// Sizes and pixels are the reference test's; here what the output carries besides them.
+TEST(DownsampleTest, OutputOriginAndResolution) {
   Image image(8, 1, 200, 100, Bytes(20000, 0));
   image.setResolution(300, 600);
-  const Bitmap half = downsample(image, Rect{0, 0, 101, 50}, 5, 0, 5, 3);
-  EXPECT_EQ(half.width() * 1000 + half.height(), 50025u);
   const Bitmap box = downsample(image, Rect{7, 9, 107, 59}, 10, 0, 5, 3);
-  EXPECT_EQ(box.width() * 1000 + box.height(), 100050u);
   EXPECT_EQ(box.origin(), (std::pair<uint32_t, uint32_t>{7, 9}));
   EXPECT_EQ(box.xResolution() * 1000 + box.yResolution(), 300600u);
-  for (const Bitmap& none : {downsample(image, Rect{4, 4, 4, 10}, 10, 0, 5, 4),
-                             downsample(image, Rect{4, 4, 4, 10}, 10, 0, 3, 4)})
-    EXPECT_EQ(none.width() * 1000 + none.height(), 6u);
-  // The whole source is sampled, not the region: left half black, right half white.
-  Bytes data;
-  for (int i = 0; i < 32; ++i) data.push_back(i % 16 < 8 ? 0 : 255);
-  EXPECT_EQ(downsample(Image(8, 1, 16, 2, std::move(data)), Rect{8, 0, 24, 2}, 10, 0, 5, 3).data(),
-            (Bytes{0xFF, 0x00, 0xFF, 0x00}));
 }
 
 TEST(DownsampleTest, Errors) {
@@ -151,19 +140,15 @@ TEST(DownsampleTest, Errors) {
       "Cannot downsample images that do not have 8 bits per sample or 1-bit monochrome";
   for (const auto& [image, message] :
        {std::pair{Image(8, 2, 4, 4), channels},
-        {Image(8, 5, 4, 4), channels},
         {Image(1, 3, 4, 4), depth},
         {Image(16, 1, 4, 4), depth},
         {Image(8, 1, 4, 4, Bytes(15, 0)), "Source data does not match size"},
         {Image(8, 1, 0, 0), "Cannot downsample an empty image"}})
     EXPECT_EQ(err(image, region, 10, 0, 1), message);
   for (int rotation : {-1, 4}) EXPECT_EQ(err(black, region, 10, rotation, 1), "Unknown rotation");
-  for (int method : {2, 3, 4}) {
-    EXPECT_EQ(
-        testing::errorOf<HalftoningException>([&] { downsample(black, region, 10, 0, method, 4); }),
-        "Only normal halftoning curve supported by this halftoner");
-  }
-  for (double scale : {-1.0, std::nan(""), std::numeric_limits<double>::infinity()})
+  EXPECT_EQ(testing::errorOf<HalftoningException>([&] { downsample(black, region, 10, 0, 3, 4); }),
+            "Only normal halftoning curve supported by this halftoner");
+  for (double scale : {-1.0, std::nan("")})
     EXPECT_EQ(err(black, region, scale, 0, 1), "Invalid scale");
   EXPECT_EQ(err(black, Rect{5, 0, 4, 4}, 10, 0, 1), "Invalid size");
   EXPECT_EQ(err(black, Rect{0, 0, 0xFFFFFFFF, 4}, 20, 0, 1), "Invalid size");

@@ -98,12 +98,10 @@ TEST(SkarnTest, HandWrittenEncodingsAndLimits) {
     EXPECT_EQ(decode(records(expected), b.width(), 0, 1).data(), b.data()) << b.width();
   }
   const char* tooBig = "Unable to compress bitmap to under maximum size of 65536 bytes";
-  EXPECT_NO_THROW(encodeSkarn(Bitmap(4096, 2)));
   EXPECT_EQ(err([] { encodeSkarn(Bitmap(4097, 2)); }),
             "Bitmap width exceeds supported width for SKARN compression");
   EXPECT_EQ(err([] { encodeSkarn(Bitmap(100, 0)); }), "Bitmap has no height");
-  // Random 4096-wide rows need about 585 bytes each; 65535 bytes of records pass, 65536 fail.
-  EXPECT_LT(encodeSkarn(testing::randomBitmap(4096, 111, 3, 4)).size(), 65538u);
+  // 200 random 4096-wide rows (about 585 bytes each) are too many; blank rows take a byte each.
   EXPECT_EQ(err([] { encodeSkarn(testing::randomBitmap(4096, 200, 3, 4)); }), tooBig);
   EXPECT_EQ(encodeSkarn(Bitmap(8, 65535)).size(), 65537u);
   EXPECT_EQ(err([] { encodeSkarn(Bitmap(8, 65536)); }), tooBig);
@@ -136,27 +134,6 @@ TEST(SkarnTest, EncoderMatchesReferenceAndDecodes) {
     } catch (const BitmapException& e) {
       ASSERT_STREQ(e.what(), "SKARN data ends inside a row record") << end - all.begin();
     }
-  }
-}
-
-TEST(SkarnTest, DecodesOrRejectsHandWrittenRecords) {
-  const char* ends = "SKARN data ends inside a row record";
-  const char* beyond = "SKARN row record addresses a byte beyond the row";
-  const std::tuple<Bytes, uint32_t, const char*, uint32_t> cases[] = {
-      {{0x00, 0x40}, 800, ends, 0},  // nullptr: decodes to that many blank rows
-      {{0x80, 0x80, 0x20, 0xFF}, 16, beyond, 0},
-      {{0x01, 0x01, 0x01, 0x01}, 4088, beyond, 0},
-      {{0x80, 0x80, 0x80, 0x01}, 0, beyond, 0},
-      {{0x80, 0x00, 0xC0, 0x80, 0x00, 0x00}, 16, nullptr, 2},  // maps without data change nothing
-      {{}, 30, nullptr, 0}};
-  for (const auto& [input, width, message, rows] : cases) {
-    if (message) {
-      EXPECT_EQ(err([&] { decode(input, width, 1, 1); }), message) << input.size();
-      continue;
-    }
-    const Bitmap b = decode(input, width, 5, 1);
-    EXPECT_EQ(b.width() * 100 + b.height(), width * 100 + rows);
-    EXPECT_EQ(b.data(), Bytes(b.dataSize(), 0));
   }
 }
 

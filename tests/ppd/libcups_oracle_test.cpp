@@ -65,60 +65,33 @@ const std::vector<RealPPD>& realPPDs() {
   return ppds;
 }
 
-// A plain reference for the PPD syntax rules: the first error as "line: message", or "".
+// A plain reference for the one PPD syntax rule these files break: a quoted value of a statement
+// without option keyword must close on its line. The first such value as "line: message", or "".
+// A parser reporting any other error on these files fails the comparison too.
 std::string expectedOutcome(string_view bytes) {
   std::vector<string_view> lines;  // without their LF or CR LF
-  std::vector<bool> lineFeed;
   for (size_t start = 0; start < bytes.size();) {
     size_t lf = std::min(bytes.find('\n', start), bytes.size());
     size_t end = lf < bytes.size() && lf > start && bytes[lf - 1] == '\r' ? lf - 1 : lf;
     lines.push_back(bytes.substr(start, end - start));
-    lineFeed.push_back(lf < bytes.size());
     start = lf + 1;
   }
-  auto fail = [](size_t i, const char* message) { return std::to_string(i + 1) + ": " + message; };
   for (size_t i = 0; i < lines.size(); ++i) {
     string_view s = lines[i];
-    if (s.size() > 254) return fail(i, "Line exceeds 255 characters");
-    if (s.find_first_not_of(" \t\r\n") == string_view::npos) continue;
-    if (s.size() + lineFeed[i] < 2) return fail(i, "Line too short");
-    if (s[0] != '*') return fail(i, "Invalid statement, missing preceding '*'");
-    if (s.size() > 1 && s[1] == '%') continue;
+    if (s.size() < 2 || s[0] != '*' || s[1] == '%') continue;
     size_t k = 1;
     while (k < s.size() && s[k] > 32 && s[k] < 127 && s[k] != ':' && s[k] != '/') ++k;
-    if (k == 1) return fail(i, "No main keyword");
-    if (k > 41) return fail(i, "Main keyword exceeds 40 characters");
     size_t c = s.find_first_not_of(" \t", k);
     if (c == string_view::npos) continue;  // keyword only
     bool optionOrQuery = s[c] != ':' || s[1] == '?';
-    size_t colon = s.find(':', c);
-    if (colon == string_view::npos) return fail(i, "Syntax error parsing option keyword");
-    size_t v = s.find_first_not_of(" \t", colon + 1);
-    if (v == string_view::npos && s[c] != ':' && !lineFeed[i])
-      return fail(i, "Unexpected end of line looking for value");
+    size_t v = s.find_first_not_of(" \t", s.find(':', c) + 1);
     if (v == string_view::npos || s[v] != '"') continue;
     size_t close = s.find('"', v + 1);
-    if (!optionOrQuery) {
-      if (close == string_view::npos)
-        return fail(i, "Unexpected end of line encountered while parsing quoted value");
-      string_view text = s.substr(v + 1, close - v - 1);
-      for (size_t open = text.find('<'); open != string_view::npos; open = text.find('<', open)) {
-        size_t end = text.find('>', open);
-        if (end == string_view::npos) return fail(i, "Unterminated hex string");
-        if ((end - open - 1) % 2) return fail(i, "Hex string is not multiple of 2 characters");
-        for (size_t d = open + 1; d < end; ++d)
-          if (!std::isxdigit(static_cast<unsigned char>(text[d])))
-            return fail(i, "Not hexadecimal character");
-        open = end;
-      }
-      continue;
-    }
-    for (size_t first = i; close == string_view::npos;) {
-      if (++i == lines.size())
-        return fail(first, "Unexpected end of file encountered while parsing invocation value");
-      if (lines[i].size() > 254) return fail(i, "Line exceeds 255 characters");
-      close = lines[i].find('"');
-    }
+    if (!optionOrQuery && close == string_view::npos)
+      return std::to_string(i + 1) +
+             ": Unexpected end of line encountered while parsing quoted value";
+    while (optionOrQuery && close == string_view::npos && ++i < lines.size())
+      close = lines[i].find('"');  // an invocation value continues up to its closing quote
   }
   return "";
 }

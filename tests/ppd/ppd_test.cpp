@@ -66,22 +66,13 @@ TEST(PPDParser, Statements) {
        "PrintSpeed|Fast|Fast Speed|0|<</Speed 4>>setpagedevice@1"},
       {"*OpenUI *PrintSpeed/Print Speed: PickOne\n", "OpenUI|*PrintSpeed|Print Speed|3|PickOne@1"},
       {"*Key: \"Label <41>B\"\n", "Key|||1|Label AB@1"},
-      {"*Key: \"a\" trailing ignored\n", "Key|||1|a@1"},
       {"*?Key: \"query <41>\"\n", "?Key|||0|query <41>@1"},
-      {"*Key Opt: \"<41>\"\n", "Key|Opt||0|<41>@1"},
-      {"*Key: ^Sym bol \n", "Key|||2|^Sym bol @1"},
-      {"*Key: ^Sym\x01rest\n", "Key|||2|^Sym@1"},
+      {"*Key: ^Sym bol\x01rest\n", "Key|||2|^Sym bol@1"},
       {"*Key:  plain text \t \r\n", "Key|||3|plain text@1"},
-      {"*Key:   \n", "Key|||3|@1"},
-      {"*Key Opt:   \n", "Key|Opt||3|@1"},
       {"*Key\n", "Key|||4|@1"},
-      {"*Key \t \r\n", "Key|||4|@1"},
-      {"*Key: \"\"\n", "Key|||1|@1"},
       {"*Key  a b /x/y :v\n", "Key|a b |x/y |3|v@1"},
       {"*Key/Text: v\n", "Key||Text|3|v@1"},
-      {"*Key: a\rb\n", "Key|||3|a\rb@1"},
       {"*" + k40 + ": v\n", k40 + "|||3|v@1"},
-      {"*Key: " + v248 + "\n", "Key|||3|" + v248 + "@1"},
       {"*Key: " + v248 + "\r\n", "Key|||3|" + v248 + "@1"},
       {"*PPD-Adobe: \"4.3\"\n*?Query: \"first\nsecond\r\nthird\" ignored\n*Next: x\n",
        "?Query|||0|first\nsecond\r\nthird@2 Next|||3|x@5 PPD-Adobe|||1|4.3@1"},
@@ -91,30 +82,16 @@ TEST(PPDParser, Statements) {
       {"*A: 1\n*B: two  ", "A|||3|1@1 B|||3|two@2"},
       {"*End", "End|||4|@1"},
       {"*Key:", "Key|||3|@1"},
-      {"*Key O: \"x\ny\"", "Key|O||0|x\ny@1"},
-      {"*%comment", ""},
-      {" \t", ""},
       // Syntax errors.
       {"*A\nx", "2: Line too short"},
-      {"*A\n*", "2: Line too short"},
       {"Key: v\n", "1: Invalid statement, missing preceding '*'"},
-      {" *Key: v\n", "1: Invalid statement, missing preceding '*'"},
-      {"\0*Key\n"s, "1: Invalid statement, missing preceding '*'"},
       {"*\n", "1: No main keyword"},
-      {"*A\n\n* Key: v\n", "3: No main keyword"},
-      {"*:v\n", "1: No main keyword"},
-      {"*Ok\n*" + k40 + "K: v\n", "2: Main keyword exceeds 40 characters"},
       {"*Key Opt value\n", "1: Syntax error parsing option keyword"},
-      {"*Key Opt:", "1: Unexpected end of line looking for value"},
       {"*Key Opt: \t", "1: Unexpected end of line looking for value"},
-      {"*Key: \"open\n\"\n", "1: Unexpected end of line encountered while parsing quoted value"},
       {"*A\n*Key Opt: \"open\nmore\n",
        "2: Unexpected end of file encountered while parsing invocation value"},
-      {"*?Key: \"open", "1: Unexpected end of file encountered while parsing invocation value"},
-      {"*A\n*Key: " + v248 + "w\n", "2: Line exceeds 255 characters"},
       {"*Key: " + v248 + "w\r\n", "1: Line exceeds 255 characters"},
       {"*Key: " + v248 + "\rx\n", "1: Line exceeds 255 characters"},  // a lone CR counts
-      {std::string(300, 'x'), "1: Line exceeds 255 characters"},
       {"*Key Opt: \"a\nshort\n" + std::string(255, 'x') + "\"\n", "3: Line exceeds 255 characters"},
       // Regression inputs of the fuzz corpus.
       {corpus("ppd_parser", "line_255"), "2: Line exceeds 255 characters"},
@@ -198,20 +175,10 @@ TEST(PPDFile, UnreadableInputsAreEmpty) {
 TEST(Escapes, UnescapeAndEscape) {
   const std::pair<std::string, std::string> unescaped[] = {
       {"plain \x01\x7f text", "plain \x01\x7f text"},
-      {"\\x1b", "\x1b"},
-      {"\\x41", "A"},
-      {"\\xfF\\xFf", "\xff\xff"},
-      {"\\x4", "\\x4"},
-      {"\\xG1rest", "\\xG1rest"},
-      {"\\x", "\\x"},
-      {"\\\\n", "\\n"},
       {"\\\\x41", "\\x41"},
+      {"\\x\\n", "\\x\n"},
       {"a\\0b", "a\0b"s},
       {"\\\"\\a\\b\\e\\f\\n\\r\\t\\v", "\"\a\b\x1b\f\n\r\t\v"},
-      {"end\\", "end\\"},
-      {"\\", "\\"},
-      {"\\x\\n", "\\x\n"},
-      {"", ""},
       {corpus("unescape", "trailing_backslash"), "abc\\"},
       {corpus("unescape", "hex"), "\033A\xff\\x4\\xG1\\x"}};
   for (const auto& [in, out] : unescaped) EXPECT_EQ(unescape(in), out) << in;
@@ -223,9 +190,11 @@ TEST(Escapes, UnescapeAndEscape) {
   for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
   EXPECT_EQ(unescape(escape(all)), all);
   const std::pair<std::string, std::string> unknown[] = {// the message is the escape itself
-                                                         {"\\q", "\\q"},   {"x\\1", "\\1"},
-                                                         {"\\X41", "\\X"}, {"\\\n", "\\\n"},
-                                                         {"\\\0"s, "\\"},  {"ok\\n\\?", "\\?"}};
+                                                         {"x\\1", "\\1"},
+                                                         {"\\X41", "\\X"},
+                                                         {"\\\n", "\\\n"},
+                                                         {"\\\0"s, "\\"},
+                                                         {"ok\\n\\?", "\\?"}};
   for (const auto& [in, message] : unknown)
     EXPECT_EQ(OrnTest::errorOf<UnknownEscapeException>([&] { unescape(in); }), message) << in;
   EXPECT_EQ(
@@ -242,12 +211,9 @@ TEST(HexString, DecodesOrNamesTheError) {
       {"a>b", "a>b"},
       {"", ""},
       {"<41", "!Unterminated hex string"},
-      {"<41><", "!Unterminated hex string"},
       {"<4>", "!Hex string is not multiple of 2 characters"},
-      {"<414>", "!Hex string is not multiple of 2 characters"},
       {"<4G>", "!Not hexadecimal character"},
-      {"<4 >", "!Not hexadecimal character"},
-      {"<<1>", "!Not hexadecimal character"}};
+      {"< 1>", "!Not hexadecimal character"}};
   for (const auto& [text, expected] : cases) {
     try {
       EXPECT_EQ(decodeHexSubstrings(text), expected) << text;
@@ -257,12 +223,8 @@ TEST(HexString, DecodesOrNamesTheError) {
   }
 }
 
-PPDFile ppdCorpus(const std::string& name) {
-  return PPDFile(std::string(ORN_SOURCE_DIR) + "/fuzz/corpus/ppd_parser/" + name);
-}
-
 TEST(RegressionInputs, ParseWithTheirValues) {
-  PPDFile multiline = ppdCorpus("multiline_value_long");
+  PPDFile multiline = parsePPD(corpus("ppd_parser", "multiline_value_long"));
   PPDStatement s = multiline.first("JobSetup");
   EXPECT_EQ(s.line, 2u);
   EXPECT_EQ(s.value.type, PPDValueType::Invocation);
@@ -270,7 +232,7 @@ TEST(RegressionInputs, ParseWithTheirValues) {
             "begin\n\nend");
   EXPECT_EQ(std::count(s.value.text.begin(), s.value.text.end(), '\n'), 301);
   EXPECT_EQ(multiline.first("End").line, 304u);
-  PPDFile model = ppdCorpus("model");
+  PPDFile model = parsePPD(corpus("ppd_parser", "model"));
   EXPECT_TRUE(model.isValidChoice("PrintSpeed", "4"));
   EXPECT_EQ(model.first("Manufacturer").value.text, "Example A");
   EXPECT_EQ(unescape(model.first("ORNPreJobInsertion").value.text), "\x1bstart\n");
@@ -315,8 +277,6 @@ TEST(JobSettings, Readings) {
   EXPECT_TRUE(JobSettings().getBool("B", true));
   const std::pair<std::string, const char*> cases[] = {
       {" \t\n+42", "42 42 42"},
-      {"-42", "-42 -42 -42"},
-      {"010", "10 10 10"},
       {"2147483647", "2147483647 2147483647 2147483647"},
       {"-2147483648", "-2147483648 -2147483648 -2147483648"},
       {"2147483648", "- 2147483648 2147483648"},
@@ -324,9 +284,6 @@ TEST(JobSettings, Readings) {
       {"9223372036854775807", "- 9223372036854775807 9.2233720368547758e+18"},
       {"9223372036854775808", "- - 9.2233720368547758e+18"},
       {"0x10", "- - 16"},
-      {"1e2", "- - 100"},
-      {" 2.5", "- - 2.5"},
-      {"-inf", "- - -inf"},
       {"nan", "- - nan"},
       {"42 ", "- - -"},
       {"", "- - -"},
@@ -379,7 +336,6 @@ TEST(JobSettings, RangesAndTenths) {
                         {"nan", -1e300, 1e300, 2, 20},
                         {"1e300", -1e300, 1e300, 0, INT32_MAX},
                         {"-1e300", -1e300, 1e300, 0, INT32_MIN},
-                        {"inf", -inf, inf, 0, INT32_MAX},
                         {"214748364.7", -inf, inf, 0, INT32_MAX},
                         {"-", -inf, inf, std::nan(""), 0}};
   for (const Case& c : cases) {
@@ -413,10 +369,8 @@ TEST(JobSettings, LoadDefaultsAndRanges) {
                                                         {"2 passcode 1 8", "1 8"},
                                                         {"2 password 1 8", "1 8"},
                                                         {"2 string 1 64", "1 64"},
-                                                        {"1 Real 0 1", "- -"},
                                                         {"1 float 0 1", "- -"},
                                                         {"1 int 0", "- -"},
-                                                        {"1 int 0.5 2", "- -"},
                                                         {"x int 0 1", "- -"},
                                                         {"1 int 0 99999999999", "- -"}};
   for (auto [value, expected] : ranges) {
@@ -444,13 +398,8 @@ TEST(OptionString, Parses) {
       {"A=\"x y\"", "A=\"x y\"=True"},
       {"A=Custom. B=custom.1 C=Custom.Custom.2 D=\\Custom.3", "A*= B=custom.1 C*=Custom.2 D*=3"},
       {"X=Custom.1 X=2", "X*=2"},
-      {"", "=True"},
-      {"A=1  B=2", "=True A=1 B=2"},
-      {" A=1", "=True A=1"},
       {"A=1 B=2\\", "A=1"},
       {"A=1\\\\", "A=1\\"},
-      {"\\", ""},
-      {"A=1 \\", "A=1"},
       {corpus("option_string", "trailing_backslash"), "PrintSpeed=4"},
       {corpus("option_string", "empty_tokens"), "=True A=1 B=False"}};
   const char* names[] = {
