@@ -99,14 +99,11 @@ def run_app(program, printers, work, document, samples):
         # The port, then the control socket (a CLI call before it exists would start a
         # server of its own); LPrint may keep its socket elsewhere, so that wait is bounded.
         control = os.path.join(state, os.path.basename(program) + ".sock")
-        for _ in range(300):
+        for tries in range(300):
             with socket.socket() as s:
-                if s.connect_ex(("127.0.0.1", port)) == 0:
+                if s.connect_ex(("127.0.0.1", port)) == 0 and (
+                        os.path.exists(control) or tries > 100):
                     break
-            time.sleep(0.1)
-        for _ in range(100):
-            if os.path.exists(control):
-                break
             time.sleep(0.1)
         time.sleep(1)  # printer-up-time must be above 0
         for name, driver in printers:
@@ -133,8 +130,7 @@ def run_app(program, printers, work, document, samples):
 
 
 def counts(result):
-    verdicts = list(result.values())
-    return tuple(verdicts.count(v) for v in ("PASS", "FAIL", "SKIP"))
+    return tuple(list(result.values()).count(v) for v in ("PASS", "FAIL", "SKIP"))
 
 
 def main():
