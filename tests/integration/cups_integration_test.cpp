@@ -56,8 +56,7 @@ TEST(CupsIntegration, ShippedModelsPassCupstestppd) {
     SCOPED_TRACE(model);
     const std::string path = std::string(ORN_SOURCE_DIR) + "/models/" + model + ".ppd";
     // The filter is not installed in CUPS's filter folder while testing.
-    const CommandResult result = runCommand({findProgram("cupstestppd"), "-I", "filters", path}, {},
-                                            std::chrono::seconds(60));
+    const CommandResult result = runCommand({findProgram("cupstestppd"), "-I", "filters", path});
     EXPECT_EQ(result.exitStatus, 0) << result.output;
     EXPECT_NE(result.output.find(": PASS"), std::string::npos) << result.output;
   }
@@ -107,8 +106,7 @@ TEST(CupsPrinting, PrintsPdfLabelsOnEveryShippedQueue) {
   const std::string pdf = cupsd.root() + "/label.pdf";
   const CommandResult made =
       runCommand({findProgram("gs"), "-q", "-dBATCH", "-dNOPAUSE", "-dSAFER", "-sDEVICE=pdfwrite",
-                  "-sOutputFile=" + pdf, std::string(ORN_SOURCE_DIR) + "/samples/label.ps"},
-                 {}, std::chrono::seconds(60));
+                  "-sOutputFile=" + pdf, std::string(ORN_SOURCE_DIR) + "/samples/label.ps"});
   ASSERT_EQ(made.exitStatus, 0) << made.output;
   fs::permissions(pdf, fs::perms::others_read, fs::perm_options::add);
 

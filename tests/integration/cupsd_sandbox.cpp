@@ -66,7 +66,7 @@ TempFolder::~TempFolder() {
 std::string cupsConfig(const std::string& flag, const std::string& fallback) {
   const std::string program = findProgram("cups-config");
   if (program.empty()) return fallback;
-  const CommandResult r = runCommand({program, flag}, {}, std::chrono::seconds(20));
+  const CommandResult r = runCommand({program, flag});
   const std::string path = r.output.substr(0, r.output.find('\n'));
   return r.exitStatus == 0 && fs::is_directory(path) ? path : fallback;
 }
@@ -134,8 +134,7 @@ CommandResult CupsdSandbox::client(const std::string& program,
                                    std::vector<std::string> arguments) const {
   arguments.insert(arguments.begin(), findProgram(program));
   return runCommand(arguments,
-                    {{"CUPS_SERVER", "127.0.0.1:" + std::to_string(port_)}, {"LC_ALL", "C"}},
-                    std::chrono::seconds(60));
+                    {{"CUPS_SERVER", "127.0.0.1:" + std::to_string(port_)}, {"LC_ALL", "C"}});
 }
 
 int CupsdSandbox::submit(const std::string& queue, const std::string& file,

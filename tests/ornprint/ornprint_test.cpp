@@ -429,8 +429,7 @@ TEST_F(OrnPrintServer, DriverlessQueueFromCups) {
   const std::string pdf = cupsd.root() + "/label.pdf";
   ASSERT_EQ(
       runCommand({findProgram("gs"), "-q", "-dBATCH", "-dNOPAUSE", "-dSAFER", "-sDEVICE=pdfwrite",
-                  "-dLastPage=1", "-sOutputFile=" + pdf, ORN_SOURCE_DIR "/samples/label.ps"},
-                 {}, 60s)
+                  "-dLastPage=1", "-sOutputFile=" + pdf, ORN_SOURCE_DIR "/samples/label.ps"})
           .exitStatus,
       0);
   fs::permissions(pdf, fs::perms::others_read, fs::perm_options::add);
@@ -477,8 +476,7 @@ TEST_F(OrnPrintServer, PngAndJpegPrintOncePerCopy) {
   const std::string jpeg = (dir_ / "label.jpg").string();
   ASSERT_EQ(runCommand({findProgram("gs"), "-q", "-dBATCH", "-dNOPAUSE", "-dSAFER",
                         "-sDEVICE=jpeggray", "-r203", "-dLastPage=1", "-sOutputFile=" + jpeg,
-                        ORN_SOURCE_DIR "/samples/label.ps"},
-                       {}, 60s)
+                        ORN_SOURCE_DIR "/samples/label.ps"})
                 .exitStatus,
             0);
   for (const std::string& file : {(dir_ / "label.png").string(), jpeg}) {

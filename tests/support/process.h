@@ -55,8 +55,8 @@ struct CommandResult {
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
 // runProcess without input, the outputs together.
-CommandResult runCommand(const std::vector<std::string>& argv, const Environment& environment,
-                         std::chrono::milliseconds timeout);
+CommandResult runCommand(const std::vector<std::string>& argv, const Environment& environment = {},
+                         std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
 // A server, its output in a file; killed with this object or the test.
 class BackgroundProcess {
