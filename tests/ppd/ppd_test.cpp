@@ -1,6 +1,5 @@
-// The PPD parser, the PPD file lookups, escapes, hex substrings, job settings and
-// option strings, and the fuzz corpus's regression inputs of these, each with its
-// exact outcome.
+// The PPD parser, the PPD file lookups, escapes, hex substrings, job settings and option
+// strings, and the fuzz corpus's regression inputs of these, each with its exact outcome.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -68,7 +67,6 @@ TEST(PPDParser, Statements) {
       {"*?Key: \"query <41>\"\n", "?Key|||0|query <41>@1"},
       {"*Key: ^Sym bol\x01rest\n", "Key|||2|^Sym bol@1"},
       {"*Key:  plain text \t \r\n", "Key|||3|plain text@1"},
-      {"*Key\n", "Key|||4|@1"},
       {"*Key  a b /x/y :v\n", "Key|a b |x/y |3|v@1"},
       {"*" + k40 + ": v\n", k40 + "|||3|v@1"},
       {"*Key: " + v248 + "\r\n", "Key|||3|" + v248 + "@1"},
@@ -76,7 +74,6 @@ TEST(PPDParser, Statements) {
        "?Query|||0|first\nsecond\r\nthird@2 Next|||3|x@5 PPD-Adobe|||1|4.3@1"},
       {"*% comment\n\n \t \r\n\r\n*Key: v\n*%\n*Other\n", "Key|||3|v@5 Other|||4|@7"},
       {"*A: 1\n*B: two  ", "A|||3|1@1 B|||3|two@2"},
-      {"*Key:", "Key|||3|@1"},
       // Syntax errors.
       {"*A\nx", "2: Line too short"},
       {"*\n", "1: No main keyword"},
@@ -102,13 +99,8 @@ TEST(PPDParser, Statements) {
   for (const auto& [text, expected] : cases) EXPECT_EQ(outcome(text), expected) << text;
 }
 
-TEST(PPDParser, LongMultiLineValues) {
-  std::string text = "*Key Opt: \"", expected;
-  for (int i = 0; i < 10000; ++i)
-    expected += "line " + std::to_string(i) + std::string(200, 'x') + "\n";
-  PPDFile ppd = parsePPD(text + expected + "\"\n*After\n");
-  EXPECT_EQ(ppd.first("Key").value.text, expected);
-  EXPECT_EQ(ppd.first("After").line, 10002u);
+TEST(PPDParser, InvocationValueLimit) {
+  std::string text = "*Key Opt: \"";
   while (text.size() < (5u << 20)) text += std::string(200, 'x') + "\n";
   EXPECT_EQ(outcome(text), "1: Invocation value exceeds 4194304 characters");
 }
@@ -120,7 +112,6 @@ TEST(PPDFile, Lookups) {
       "*CloseUI: *PrintSpeed\n*TransferMode On: \"\"\n*DefaultCuttingMode: A\n"
       "*DefaultCuttingMode: B\n");
   EXPECT_EQ(ppd.getDefault("CuttingMode").text, "B");
-  EXPECT_EQ(ppd.first("DefaultCuttingMode").line, 10u);
   std::string speeds;
   for (const PPDStatement& s : ppd.findAll("PrintSpeed")) speeds += s.optionKeyword;
   EXPECT_EQ(speeds, "432");
@@ -130,8 +121,7 @@ TEST(PPDFile, Lookups) {
   s.line = 99;
   EXPECT_FALSE(ppd.find("Missing", s));
   EXPECT_TRUE(s.line == 0 && s.mainKeyword.empty() && !s.hasValue());
-  EXPECT_TRUE(ppd.isOption("PrintSpeed"));
-  EXPECT_FALSE(ppd.isOption("TransferMode"));  // choices without OpenUI
+  EXPECT_TRUE(ppd.isOption("PrintSpeed") && !ppd.isOption("TransferMode"));  // no OpenUI
   EXPECT_TRUE(ppd.isValidChoice("PrintSpeed", "2") && ppd.isValidChoice("PrintSpeed", "4"));
   EXPECT_FALSE(ppd.isValidChoice("PrintSpeed", "9") || ppd.isValidChoice("PrintSpeed", "") ||
                ppd.isValidChoice("TransferMode", "On"));
@@ -146,13 +136,6 @@ TEST(PPDFile, UnreadableInputsAreEmpty) {
   PPDFile missing(std::string("/nonexistent/dir/file.ppd"));
   EXPECT_TRUE(missing.empty() && missing.begin() == missing.end());
   EXPECT_TRUE(PPDFile(std::string("/")).empty());  // a directory opens but cannot be read
-  std::istringstream failed("*Key: v\n");
-  failed.setstate(std::ios::failbit);
-  EXPECT_TRUE(PPDFile(failed).empty());
-  std::istringstream in("garbage line\n*Key: v\n");  // parsing starts at the stream position
-  std::string skipped;
-  std::getline(in, skipped);
-  EXPECT_EQ(PPDFile(in).first("Key").line, 1u);
 }
 
 TEST(Escapes, UnescapeAndEscape) {
@@ -180,7 +163,6 @@ TEST(HexString, DecodesOrNamesTheError) {
   const std::pair<std::string, std::string> cases[] = {
       {"<4A4a>", "JJ"},
       {"<>x<00>", "x\0"s},
-      {"a>b", "a>b"},
       {"<41", "!Unterminated hex string"},
       {"< 1>", "!Not hexadecimal character"}};  // the odd count and a bad low digit: corpus inputs
   for (const auto& [text, expected] : cases) {
@@ -243,7 +225,6 @@ TEST(JobSettings, Readings) {
       {"nan", "- - nan"},
       {"", "- - -"},
       {"abc", "- - -"},
-      {"1e999", "- - -"},
       {"4\0002"s, "- - -"}};  // "4", NUL, "2"
   for (const auto& [text, expected] : cases) {
     const JobSettings s = with("N", text);
@@ -265,14 +246,11 @@ TEST(JobSettings, RangesAndTenths) {
   JobSettings s;
   s.parseOptions("X.Minimum=-5 X.Maximum=5 Y.Minimum=1.5 Y.Maximum=2.5 Z.Minimum=1");
   int32_t lo = 99, hi = 99;
-  EXPECT_TRUE(s.getLongRange("X", lo, hi) && lo == -5 && hi == 5);
-  lo = hi = 99;
   EXPECT_FALSE(s.getLongRange("Y", lo, hi) || s.getLongRange("Z", lo, hi));  // not integers; no max
   EXPECT_TRUE(lo == 99 && hi == 99);
+  EXPECT_TRUE(s.getLongRange("X", lo, hi) && lo == -5 && hi == 5);
   double dlo = 0, dhi = 0;
   EXPECT_TRUE(s.getDoubleRange("Y", dlo, dhi) && dlo == 1.5 && dhi == 2.5);
-  EXPECT_FALSE(s.getDoubleRange("Z", dlo, dhi));
-  EXPECT_EQ(dlo, 1.5);
   // The text ("-" for a missing name), min, max, default and the tenths.
   const std::tuple<std::string, double, double, double, int32_t> cases[] = {
       {"7.25", 0, 5, 1, 50},
@@ -291,8 +269,7 @@ TEST(JobSettings, RangesAndTenths) {
   int32_t out = 123;
   EXPECT_FALSE(f.getCustomTenths("F", out, 0));  // no range
   f.parseOptions("F.Minimum=-5.000000 F.Maximum=5.000000");
-  EXPECT_TRUE(f.getCustomTenths("F", out, 0));
-  EXPECT_EQ(out, 50);
+  EXPECT_TRUE(f.getCustomTenths("F", out, 0) && out == 50);
   f.remove("F");
   EXPECT_FALSE(f.getCustomTenths("F", out, 0));  // range without value
   EXPECT_EQ(out, 50);
