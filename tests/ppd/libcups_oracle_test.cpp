@@ -97,14 +97,13 @@ std::string expectedOutcome(string_view bytes) {
 }
 
 TEST(RealPPDFiles, ParseOrFailAsTheLineScannerPredicts) {
-  size_t fromPpdc = 0, parsed = 0;
+  size_t fromPpdc = 0;
   for (const RealPPD& ppd : realPPDs()) {
     SCOPED_TRACE(ppd.path.string());
     fromPpdc += ppd.path.string().find("/ppdc/") != std::string::npos;
     std::string got;
     try {
       EXPECT_FALSE(PPDFile(ppd.path.string()).empty());
-      ++parsed;
     } catch (const PPDSyntaxException& e) {
       got = std::to_string(e.lineNumber()) + ": " + e.what();
     }
@@ -112,7 +111,6 @@ TEST(RealPPDFiles, ParseOrFailAsTheLineScannerPredicts) {
   }
   EXPECT_GE(fromPpdc, 20u);
   EXPECT_GE(realPPDs().size() - fromPpdc, 100u);
-  EXPECT_GT(parsed, 0u);
 }
 
 void collectOptions(ppd_group_t* group, std::map<std::string, std::string>& defaults) {

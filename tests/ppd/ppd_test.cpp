@@ -225,6 +225,7 @@ TEST(JobSettings, Readings) {
       {"nan", "- - nan"},
       {"", "- - -"},
       {"abc", "- - -"},
+      {"1e999", "- - -"},
       {"4\0002"s, "- - -"}};  // "4", NUL, "2"
   for (const auto& [text, expected] : cases) {
     const JobSettings s = with("N", text);
