@@ -97,27 +97,20 @@ std::string expectedOutcome(string_view bytes) {
 }
 
 TEST(RealPPDFiles, ParseOrFailAsTheLineScannerPredicts) {
-  size_t fromPpdc = 0, parsed = 0;
-  std::map<std::string, size_t> messages;
+  size_t fromPpdc = 0;
   for (const RealPPD& ppd : realPPDs()) {
     SCOPED_TRACE(ppd.path.string());
     fromPpdc += ppd.path.string().find("/ppdc/") != std::string::npos;
     std::string got;
     try {
       EXPECT_FALSE(PPDFile(ppd.path.string()).empty());
-      ++parsed;
     } catch (const PPDSyntaxException& e) {
       got = std::to_string(e.lineNumber()) + ": " + e.what();
-      ++messages[e.what()];
     }
     EXPECT_EQ(got, expectedOutcome(ppd.bytes));
   }
   EXPECT_GE(fromPpdc, 20u);
   EXPECT_GE(realPPDs().size() - fromPpdc, 100u);
-  EXPECT_GT(parsed, 0u);
-  std::cout << "[ info ] " << parsed << " real PPD files parsed\n";
-  for (const auto& [message, count] : messages)
-    std::cout << "[ info ] " << count << " x " << message << "\n";
 }
 
 void collectOptions(ppd_group_t* group, std::map<std::string, std::string>& defaults) {
@@ -145,7 +138,6 @@ TEST(RealPPDFiles, OptionsAndDefaultsMatchLibcups) {
     JobSettings settings;
     settings.loadDefaults(file);
     for (const auto& [option, defchoice] : defaults) {
-      EXPECT_TRUE(file.isOption(option) || file.contains("JCLOpenUI")) << option;
       EXPECT_EQ(defchoice.empty() ? "" : file.getDefault(option).text, defchoice) << option;
       EXPECT_EQ(settings.get(option, ""), defchoice) << option;
       EXPECT_EQ(settings.contains(option), !defchoice.empty()) << option;
@@ -180,38 +172,29 @@ void expectSamePairs(const std::vector<std::pair<std::string, std::string>>& pai
   EXPECT_EQ(ours, cups) << options;
 }
 
-// Real choice values, then random text values.
-TEST(OptionStringVersusLibcups, RealChoiceValues) {
-  std::set<std::string> nameSet, choiceSet;
+// Choice values of the real PPDs and random text values, a few to a string.
+TEST(OptionStringVersusLibcups, RealChoicesAndRandomText) {
+  std::set<std::string> choiceSet;
   for (const RealPPD& real : realPPDs()) {
     if (!expectedOutcome(real.bytes).empty()) continue;
     PPDFile ppd(real.path.string());
-    for (const PPDStatement& ui : ppd.findAll("OpenUI")) {
-      nameSet.insert(ui.optionKeyword.substr(1));
+    for (const PPDStatement& ui : ppd.findAll("OpenUI"))
       for (const PPDStatement& choice : ppd.findAll(ui.optionKeyword.substr(1)))
         if (choice.optionKeyword[0] != '{') choiceSet.insert(choice.optionKeyword);  // collections
-    }
   }
-  std::vector<std::string> names(nameSet.begin(), nameSet.end()),
-      choices(choiceSet.begin(), choiceSet.end());
-  ASSERT_GE(names.size(), 10u);
+  const std::vector<std::string> choices(choiceSet.begin(), choiceSet.end());
   ASSERT_GE(choices.size(), 50u);
   std::mt19937 rng(3);
-  for (int round = 0; round < 300; ++round) {
-    std::vector<std::pair<std::string, std::string>> pairs;
-    for (const std::string& name : names)
-      if (rng() % 2) pairs.emplace_back(name, choices[rng() % choices.size()]);
-    expectSamePairs(pairs);
-  }
-  static const std::string extra = " \t\n\\'\"=";  // then random text values
-  for (int round = 0; round < 2000; ++round) {
+  static const std::string extra = " \t\n\\'\"=";
+  for (int round = 0; round < 2500; ++round) {
     std::vector<std::pair<std::string, std::string>> pairs;
     for (size_t i = 0, count = 1 + rng() % 5; i < count; ++i) {
       std::string s(rng() % 24, ' ');
       for (char& c : s)
         c = rng() % 3 == 0 ? extra[rng() % extra.size()] : static_cast<char>(32 + rng() % 95);
       if (!s.empty() && s[0] == '{') s[0] = '(';  // a collection to libcups; cupsd writes none
-      pairs.emplace_back("opt" + std::to_string(i), s);
+      pairs.emplace_back("opt" + std::to_string(i),
+                         rng() % 2 ? s : choices[rng() % choices.size()]);
     }
     expectSamePairs(pairs);
   }

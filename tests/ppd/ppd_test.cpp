@@ -1,16 +1,15 @@
-// The PPD parser, the PPD file lookups, escapes, hex substrings, job settings and
-// option strings, and the fuzz corpus's regression inputs of these, each with its
-// exact outcome.
+// The PPD parser, the PPD file lookups, escapes, hex substrings, job settings and option
+// strings, and the fuzz corpus's regression inputs of these, each with its exact outcome.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <fstream>
-#include <optional>
 #include <set>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 
 #include "ppd/escapes.h"
 #include "ppd/hex_string.h"
@@ -64,33 +63,24 @@ TEST(PPDParser, Statements) {
   const std::pair<std::string, std::string> cases[] = {
       {"*PrintSpeed Fast/Fast Speed: \"<</Speed 4>>setpagedevice\"\n",
        "PrintSpeed|Fast|Fast Speed|0|<</Speed 4>>setpagedevice@1"},
-      {"*OpenUI *PrintSpeed/Print Speed: PickOne\n", "OpenUI|*PrintSpeed|Print Speed|3|PickOne@1"},
       {"*Key: \"Label <41>B\"\n", "Key|||1|Label AB@1"},
       {"*?Key: \"query <41>\"\n", "?Key|||0|query <41>@1"},
       {"*Key: ^Sym bol\x01rest\n", "Key|||2|^Sym bol@1"},
       {"*Key:  plain text \t \r\n", "Key|||3|plain text@1"},
-      {"*Key\n", "Key|||4|@1"},
       {"*Key  a b /x/y :v\n", "Key|a b |x/y |3|v@1"},
-      {"*Key/Text: v\n", "Key||Text|3|v@1"},
       {"*" + k40 + ": v\n", k40 + "|||3|v@1"},
       {"*Key: " + v248 + "\r\n", "Key|||3|" + v248 + "@1"},
       {"*PPD-Adobe: \"4.3\"\n*?Query: \"first\nsecond\r\nthird\" ignored\n*Next: x\n",
        "?Query|||0|first\nsecond\r\nthird@2 Next|||3|x@5 PPD-Adobe|||1|4.3@1"},
-      {"*Key Opt: \"a\n*% not a comment here\n\n  \n\"\n",
-       "Key|Opt||0|a\n*% not a comment here\n\n  \n@1"},
       {"*% comment\n\n \t \r\n\r\n*Key: v\n*%\n*Other\n", "Key|||3|v@5 Other|||4|@7"},
       {"*A: 1\n*B: two  ", "A|||3|1@1 B|||3|two@2"},
-      {"*End", "End|||4|@1"},
-      {"*Key:", "Key|||3|@1"},
       // Syntax errors.
       {"*A\nx", "2: Line too short"},
-      {"Key: v\n", "1: Invalid statement, missing preceding '*'"},
       {"*\n", "1: No main keyword"},
       {"*Key Opt value\n", "1: Syntax error parsing option keyword"},
       {"*Key Opt: \t", "1: Unexpected end of line looking for value"},
       {"*A\n*Key Opt: \"open\nmore\n",
        "2: Unexpected end of file encountered while parsing invocation value"},
-      {"*Key: " + v248 + "w\r\n", "1: Line exceeds 255 characters"},
       {"*Key: " + v248 + "\rx\n", "1: Line exceeds 255 characters"},  // a lone CR counts
       {"*Key Opt: \"a\nshort\n" + std::string(255, 'x') + "\"\n", "3: Line exceeds 255 characters"},
       // Regression inputs of the fuzz corpus.
@@ -109,13 +99,8 @@ TEST(PPDParser, Statements) {
   for (const auto& [text, expected] : cases) EXPECT_EQ(outcome(text), expected) << text;
 }
 
-TEST(PPDParser, LongMultiLineValues) {
-  std::string text = "*Key Opt: \"", expected;
-  for (int i = 0; i < 10000; ++i)
-    expected += "line " + std::to_string(i) + std::string(200, 'x') + "\n";
-  PPDFile ppd = parsePPD(text + expected + "\"\n*After\n");
-  EXPECT_EQ(ppd.first("Key").value.text, expected);
-  EXPECT_EQ(ppd.first("After").line, 10002u);
+TEST(PPDParser, InvocationValueLimit) {
+  std::string text = "*Key Opt: \"";
   while (text.size() < (5u << 20)) text += std::string(200, 'x') + "\n";
   EXPECT_EQ(outcome(text), "1: Invocation value exceeds 4194304 characters");
 }
@@ -127,31 +112,20 @@ TEST(PPDFile, Lookups) {
       "*CloseUI: *PrintSpeed\n*TransferMode On: \"\"\n*DefaultCuttingMode: A\n"
       "*DefaultCuttingMode: B\n");
   EXPECT_EQ(ppd.getDefault("CuttingMode").text, "B");
-  EXPECT_EQ(ppd.first("DefaultCuttingMode").line, 10u);
   std::string speeds;
   for (const PPDStatement& s : ppd.findAll("PrintSpeed")) speeds += s.optionKeyword;
   EXPECT_EQ(speeds, "432");
-  EXPECT_TRUE(ppd.findAll("Missing").empty());
+  EXPECT_TRUE(ppd.findAll("Missing").empty() && !ppd.contains("Missing"));
   PPDStatement s;
   EXPECT_TRUE(ppd.find("PrintSpeed", s) && s.optionKeyword == "4");
   s.line = 99;
-  EXPECT_FALSE(ppd.find("printspeed", s));
+  EXPECT_FALSE(ppd.find("Missing", s));
   EXPECT_TRUE(s.line == 0 && s.mainKeyword.empty() && !s.hasValue());
-  EXPECT_TRUE(ppd.contains("PrintSpeed") && !ppd.contains("printSpeed"));
-  EXPECT_TRUE(ppd.isOption("PrintSpeed"));
-  for (const char* no : {"printSpeed", "*PrintSpeed", "TransferMode"})  // choices without OpenUI
-    EXPECT_FALSE(ppd.isOption(no)) << no;
+  EXPECT_TRUE(ppd.isOption("PrintSpeed") && !ppd.isOption("TransferMode"));  // no OpenUI
   EXPECT_TRUE(ppd.isValidChoice("PrintSpeed", "2") && ppd.isValidChoice("PrintSpeed", "4"));
   EXPECT_FALSE(ppd.isValidChoice("PrintSpeed", "9") || ppd.isValidChoice("PrintSpeed", "") ||
                ppd.isValidChoice("TransferMode", "On"));
   EXPECT_EQ(ppd.size(), 10u);
-  std::string order;
-  for (const auto& [keyword, statement] : ppd) {
-    EXPECT_EQ(keyword, statement.mainKeyword);
-    if (keyword == "PrintSpeed" || keyword == "DefaultCuttingMode")
-      order += std::to_string(statement.line);
-  }
-  EXPECT_TRUE(order == "654109" || order == "109654") << order;
   EXPECT_EQ(OrnTest::errorOf<PPDKeywordNotFoundException>([&] { ppd.first("Missing"); }),
             "Unknown main keyword");
   EXPECT_EQ(OrnTest::errorOf<PPDKeywordNotFoundException>([&] { ppd.getDefault("TransferMode"); }),
@@ -161,24 +135,13 @@ TEST(PPDFile, Lookups) {
 TEST(PPDFile, UnreadableInputsAreEmpty) {
   PPDFile missing(std::string("/nonexistent/dir/file.ppd"));
   EXPECT_TRUE(missing.empty() && missing.begin() == missing.end());
-  EXPECT_FALSE(missing.isOption("PrintSpeed"));
   EXPECT_TRUE(PPDFile(std::string("/")).empty());  // a directory opens but cannot be read
-  std::istringstream failed("*Key: v\n");
-  failed.setstate(std::ios::failbit);
-  EXPECT_TRUE(PPDFile(failed).empty());
-  std::istringstream in("garbage line\n*Key: v\n");  // parsing starts at the stream position
-  std::string skipped;
-  std::getline(in, skipped);
-  EXPECT_EQ(PPDFile(in).first("Key").line, 1u);
 }
 
 TEST(Escapes, UnescapeAndEscape) {
   const std::pair<std::string, std::string> unescaped[] = {
-      {"plain \x01\x7f text", "plain \x01\x7f text"},
       {"\\\\x41", "\\x41"},
-      {"\\x\\n", "\\x\n"},
-      {"a\\0b", "a\0b"s},
-      {"\\\"\\a\\b\\e\\f\\n\\r\\t\\v", "\"\a\b\x1b\f\n\r\t\v"},
+      {"\\\"\\a\\b\\e\\f\\n\\r\\t\\v\\0.", "\"\a\b\x1b\f\n\r\t\v\0."s},
       {corpus("unescape", "trailing_backslash"), "abc\\"},
       {corpus("unescape", "hex"), "\033A\xff\\x4\\xG1\\x"}};
   for (const auto& [in, out] : unescaped) EXPECT_EQ(unescape(in), out) << in;
@@ -189,14 +152,8 @@ TEST(Escapes, UnescapeAndEscape) {
   std::string all;  // every byte value survives escape then unescape
   for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
   EXPECT_EQ(unescape(escape(all)), all);
-  const std::pair<std::string, std::string> unknown[] = {// the message is the escape itself
-                                                         {"x\\1", "\\1"},
-                                                         {"\\X41", "\\X"},
-                                                         {"\\\n", "\\\n"},
-                                                         {"\\\0"s, "\\"},
-                                                         {"ok\\n\\?", "\\?"}};
-  for (const auto& [in, message] : unknown)
-    EXPECT_EQ(OrnTest::errorOf<UnknownEscapeException>([&] { unescape(in); }), message) << in;
+  // The message is the escape itself.
+  EXPECT_EQ(OrnTest::errorOf<UnknownEscapeException>([] { unescape("ok\\n\\X41"); }), "\\X");
   EXPECT_EQ(
       OrnTest::errorOf<UnknownEscapeException>([] { unescape(corpus("unescape", "unknown")); }),
       "\\q");
@@ -204,16 +161,10 @@ TEST(Escapes, UnescapeAndEscape) {
 
 TEST(HexString, DecodesOrNamesTheError) {
   const std::pair<std::string, std::string> cases[] = {
-      {"Label <41>B", "Label AB"},
-      {"<4a>", "J"},
       {"<4A4a>", "JJ"},
       {"<>x<00>", "x\0"s},
-      {"a>b", "a>b"},
-      {"", ""},
       {"<41", "!Unterminated hex string"},
-      {"<4>", "!Hex string is not multiple of 2 characters"},
-      {"<4G>", "!Not hexadecimal character"},
-      {"< 1>", "!Not hexadecimal character"}};
+      {"< 1>", "!Not hexadecimal character"}};  // the odd count and a bad low digit: corpus inputs
   for (const auto& [text, expected] : cases) {
     try {
       EXPECT_EQ(decodeHexSubstrings(text), expected) << text;
@@ -242,28 +193,18 @@ TEST(RegressionInputs, ParseWithTheirValues) {
   EXPECT_EQ(settings.get("FeedAdjustment.Maximum", ""), "5.000000");
 }
 
-TEST(JobSettings, StoreCopyAndMove) {
+TEST(JobSettings, RemoveAndMove) {
   JobSettings s;
-  EXPECT_FALSE(s.contains(""));
-  s.set("", "empty name");
-  EXPECT_EQ(s.get("", "d"), "empty name");
-  s.set("A", "1");
-  s.set("A", "2");
-  EXPECT_EQ(s.get("A", "d") + s.get("a", "d"), "2d");
   s.parseOptions("A=Custom.1");
   s.remove("A");
-  s.remove("NotThere");
   EXPECT_FALSE(s.contains("A") || s.isCustom("A"));
   s.parseOptions("A=Custom.1");
-  JobSettings copy = s;
-  EXPECT_TRUE(copy.isCustom("A") && copy.get("A", "") == "1");
   JobSettings moved = std::move(s);
-  EXPECT_TRUE(moved.isCustom("A"));
   EXPECT_FALSE(s.contains("A") || s.isCustom("A"));  // NOLINT(bugprone-use-after-move)
-  moved.set("B", "2");
-  copy = std::move(moved);
-  EXPECT_FALSE(moved.contains("A"));  // NOLINT(bugprone-use-after-move)
-  EXPECT_TRUE(copy.get("B", "") == "2" && copy.isCustom("A"));
+  JobSettings assigned;
+  assigned = std::move(moved);
+  EXPECT_FALSE(moved.contains("A") || moved.isCustom("A"));  // NOLINT(bugprone-use-after-move)
+  EXPECT_TRUE(assigned.get("A", "") == "1" && assigned.isCustom("A"));
 }
 
 // getBool; then each text as tryGetLong, getLongLong and tryGetDouble read it ("-": refused).
@@ -274,18 +215,14 @@ TEST(JobSettings, Readings) {
     EXPECT_FALSE(with("B", f).getBool("B", true)) << f;
   for (const char* other : {"TRUE", "yes", "1", "", " true"})
     EXPECT_TRUE(with("B", other).getBool("B", true) && !with("B", other).getBool("B", false));
-  EXPECT_TRUE(JobSettings().getBool("B", true));
   const std::pair<std::string, const char*> cases[] = {
       {" \t\n+42", "42 42 42"},
       {"2147483647", "2147483647 2147483647 2147483647"},
       {"-2147483648", "-2147483648 -2147483648 -2147483648"},
       {"2147483648", "- 2147483648 2147483648"},
       {"-2147483649", "- -2147483649 -2147483649"},
-      {"9223372036854775807", "- 9223372036854775807 9.2233720368547758e+18"},
       {"9223372036854775808", "- - 9.2233720368547758e+18"},
-      {"0x10", "- - 16"},
       {"nan", "- - nan"},
-      {"42 ", "- - -"},
       {"", "- - -"},
       {"abc", "- - -"},
       {"1e999", "- - -"},
@@ -302,52 +239,38 @@ TEST(JobSettings, Readings) {
         << (asLongLong != 1 ? std::to_string(asLongLong) : "-") << ' ';
     (isDouble ? got << asDouble : got << '-');
     EXPECT_EQ(got.str(), expected) << text;
-    EXPECT_EQ(s.getLong("N", -7), isLong ? asLong : -7) << text;
     EXPECT_TRUE((isLong || asLong == 123) && (isDouble || asDouble == -1)) << text;  // untouched
   }
-  EXPECT_EQ(JobSettings().getLong("N", 5), 5);
 }
 
 TEST(JobSettings, RangesAndTenths) {
   JobSettings s;
   s.parseOptions("X.Minimum=-5 X.Maximum=5 Y.Minimum=1.5 Y.Maximum=2.5 Z.Minimum=1");
   int32_t lo = 99, hi = 99;
-  EXPECT_TRUE(s.getLongRange("X", lo, hi) && lo == -5 && hi == 5);
-  lo = hi = 99;
   EXPECT_FALSE(s.getLongRange("Y", lo, hi) || s.getLongRange("Z", lo, hi));  // not integers; no max
   EXPECT_TRUE(lo == 99 && hi == 99);
+  EXPECT_TRUE(s.getLongRange("X", lo, hi) && lo == -5 && hi == 5);
   double dlo = 0, dhi = 0;
   EXPECT_TRUE(s.getDoubleRange("Y", dlo, dhi) && dlo == 1.5 && dhi == 2.5);
-  EXPECT_FALSE(s.getDoubleRange("Z", dlo, dhi));
-  EXPECT_EQ(dlo, 1.5);
-  struct Case {
-    std::string text;  // "-" for a missing name
-    double min, max, def;
-    int32_t expected;
-  };
-  const double inf = std::numeric_limits<double>::infinity();
-  const Case cases[] = {{"7.25", 0, 5, 1, 50},
-                        {"-0.05", 0, 5, 1, 0},
-                        {"2.25", 0, 5, 1, 23},
-                        {"-2.25", -5, 5, 1, -23},
-                        {"2.24", 0, 5, 1, 22},
-                        {"x", 0, 5, 1.5, 15},
-                        {"-", 0, 5, 9, 50},
-                        {"nan", -1e300, 1e300, 2, 20},
-                        {"1e300", -1e300, 1e300, 0, INT32_MAX},
-                        {"-1e300", -1e300, 1e300, 0, INT32_MIN},
-                        {"214748364.7", -inf, inf, 0, INT32_MAX},
-                        {"-", -inf, inf, std::nan(""), 0}};
-  for (const Case& c : cases) {
-    JobSettings t = c.text == "-" ? JobSettings() : with("T", c.text);
-    EXPECT_EQ(t.getTenths("T", c.min, c.max, c.def), c.expected) << c.text;
+  // The text ("-" for a missing name), min, max, default and the tenths.
+  const std::tuple<std::string, double, double, double, int32_t> cases[] = {
+      {"7.25", 0, 5, 1, 50},
+      {"-0.05", 0, 5, 1, 0},
+      {"-2.25", -5, 5, 1, -23},
+      {"-", 0, 5, 9, 50},
+      {"nan", -1e300, 1e300, 2, 20},
+      {"1e300", -1e300, 1e300, 0, INT32_MAX},
+      {"-1e300", -1e300, 1e300, 0, INT32_MIN},
+      {"-", 0, 1e300, std::nan(""), 0}};
+  for (const auto& [text, min, max, def, expected] : cases) {
+    JobSettings t = text == "-" ? JobSettings() : with("T", text);
+    EXPECT_EQ(t.getTenths("T", min, max, def), expected) << text;
   }
   JobSettings f = with("F", "7");
   int32_t out = 123;
   EXPECT_FALSE(f.getCustomTenths("F", out, 0));  // no range
   f.parseOptions("F.Minimum=-5.000000 F.Maximum=5.000000");
-  EXPECT_TRUE(f.getCustomTenths("F", out, 0));
-  EXPECT_EQ(out, 50);
+  EXPECT_TRUE(f.getCustomTenths("F", out, 0) && out == 50);
   f.remove("F");
   EXPECT_FALSE(f.getCustomTenths("F", out, 0));  // range without value
   EXPECT_EQ(out, 50);
@@ -360,19 +283,12 @@ TEST(JobSettings, LoadDefaultsAndRanges) {
                "*DefaultSymbol: ^S\n*Default\n*Default: bare\n*DefaultCuttingMode: Second\n")));
   EXPECT_EQ(s.get("CuttingMode", "") + s.get("UnreadOption", ""), "FirstValue");  // first wins
   EXPECT_FALSE(s.contains("Quoted") || s.contains("Symbol") || s.contains(""));
-  EXPECT_FALSE(JobSettings().loadDefaults(parsePPD("*Default: x\n*Other: y\n")));
   const std::pair<const char*, const char*> ranges[] = {{"1 real -5 5", "-5.000000 5.000000"},
                                                         {"1 points 0.5 1e2", "0.500000 100.000000"},
-                                                        {"1 curve 0 1", "0.000000 1.000000"},
-                                                        {"1 invcurve 0 1", "0.000000 1.000000"},
-                                                        {"1 int 0 100", "0 100"},
-                                                        {"2 passcode 1 8", "1 8"},
-                                                        {"2 password 1 8", "1 8"},
                                                         {"2 string 1 64", "1 64"},
                                                         {"1 float 0 1", "- -"},
                                                         {"1 int 0", "- -"},
-                                                        {"x int 0 1", "- -"},
-                                                        {"1 int 0 99999999999", "- -"}};
+                                                        {"x int 0 1", "- -"}};
   for (auto [value, expected] : ranges) {
     JobSettings r;
     bool loaded = r.loadCustomRanges(parsePPD("*ParamCustomFeed Adj/Adjust: "s + value + "\n"));
@@ -398,7 +314,6 @@ TEST(OptionString, Parses) {
       {"A=\"x y\"", "A=\"x y\"=True"},
       {"A=Custom. B=custom.1 C=Custom.Custom.2 D=\\Custom.3", "A*= B=custom.1 C*=Custom.2 D*=3"},
       {"X=Custom.1 X=2", "X*=2"},
-      {"A=1 B=2\\", "A=1"},
       {"A=1\\\\", "A=1\\"},
       {corpus("option_string", "trailing_backslash"), "PrintSpeed=4"},
       {corpus("option_string", "empty_tokens"), "=True A=1 B=False"}};
