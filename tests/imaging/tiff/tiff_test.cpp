@@ -2,11 +2,9 @@
 // plain source (tiffcmp confirms libtiff sees the same); files we and orntool write pass tiffinfo
 // and tiffcmp and decode in libtiff to the image's pixels. Malformed files end in their error.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "imaging/bitmap.h"
@@ -89,17 +87,7 @@ std::string writePlainTiff(const Layout& s, const Bytes& pixels) {
   return file;
 }
 
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// An empty folder; the name ends in '/'.
-std::string scratch(const std::string& name) {
-  const std::string dir = ORN_BINARY_DIR "/tiff_test_files/" + name + std::to_string(::getpid());
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  return dir + "/";
-}
+using OrnTest::writeTempFile;
 
 // The exit status of a shell command and what it printed: "0: " for a quiet success.
 std::string result(const std::string& command) {
@@ -136,16 +124,13 @@ TEST(TIFFReaderTest, ReadsWhatTiffcpWrites) {
       {layout(false, 16, 1, 1), true}, {layout(true, 16, 3, 2), true},
       {layout(false, 8, 3, 2), true},  {layout(true, 8, 4, 5), true},
       {layout(false, 4, 1, 1), false}, {layout(true, 2, 1, 0), false}};
-  const std::string dir = scratch("read"), source = dir + "source.tif", converted = dir + "c.tif";
   for (const auto& [s, predictor] : cases) {
     const Bytes pixels = makePixels(s, 17);
-    writeFile(source, writePlainTiff(s, pixels));
-    std::vector<std::string> conversions = {"-c none",          "-c lzw",         "-c zip",
-                                            "-c lzw -B -r 3",   "-c zip -L -r 1", "-c lzw -r 1000",
-                                            "-c zip -B -r 1000"};
-    if (predictor)
-      conversions.insert(conversions.end(), {"-c lzw:2 -B", "-c zip:2 -L -r 3", "-c lzw:2 -L -r 1",
-                                             "-c zip:2 -B -r 1000"});
+    const std::string source = writeTempFile("read.tif", writePlainTiff(s, pixels)),
+                      converted = source + "-c.tif", decoded = source + "-d.tif";
+    std::vector<std::string> conversions = {"-c none", "-c lzw -B -r 3", "-c zip -L -r 1",
+                                            "-c lzw -r 1000", "-c zip -B -r 1000"};
+    if (predictor) conversions.insert(conversions.end(), {"-c lzw:2 -B", "-c zip:2 -L -r 3"});
     if (s.bits == 8 && s.photometric != 0 && s.samples < 4 && !s.bigEndian)
       conversions.insert(conversions.end(), {"-c jpeg -r 16", s.samples == 1 ? "-c jpeg:75 -r 8 -B"
                                                                              : "-c jpeg:r -r 16"});
@@ -155,11 +140,11 @@ TEST(TIFFReaderTest, ReadsWhatTiffcpWrites) {
       ASSERT_TRUE(succeeds("tiffcp " + options + " " + source + " " + converted));
       // JPEG is lossy: libtiff's own decoding is the reference, pixel for pixel.
       const bool jpeg = options.find("jpeg") != std::string::npos;
-      ASSERT_TRUE(succeeds(jpeg ? "tiffcp -c none " + converted + " " + dir + "d.tif"
+      ASSERT_TRUE(succeeds(jpeg ? "tiffcp -c none " + converted + " " + decoded
                                 : "tiffcmp " + source + " " + converted));
       const Image image = readTiff(converted);
       EXPECT_EQ(shape(image), shape(s));
-      EXPECT_TRUE(image.data() == (jpeg ? readTiff(dir + "d.tif").data() : pixels));
+      EXPECT_TRUE(image.data() == (jpeg ? readTiff(decoded).data() : pixels));
     }
   }
 }
@@ -204,19 +189,16 @@ TEST(TIFFReaderTest, PipesStripsAndBitmaps) {
 }
 
 TEST(TIFFWriterTest, LibtiffReadsWhatWeWrite) {
-  const std::string dir = scratch("write"), source = dir + "source.tif",
-                    written = dir + "written.tif";
   for (const Layout& s : {layout(false, 8, 1, 1, 2, 301, 257), layout(false, 1, 1, 1, 2, 37, 700),
                           layout(false, 16, 1, 1, 2, 45, 31), layout(false, 8, 3, 2, 2, 150, 600),
                           layout(false, 16, 3, 2, 2, 20, 9), layout(false, 8, 4, 5, 2, 33, 17),
                           layout(false, 4, 1, 1, 2, 13, 5)}) {
     for (uint16_t compression : {ImageIO::kCompressionLZW, ImageIO::kCompressionDeflate}) {
       SCOPED_TRACE(::testing::Message() << s.bits << "x" << s.samples << " " << compression);
-      const Bytes pixels = makePixels(s, 11);
-      writeFile(source, writePlainTiff(s, pixels));
+      const std::string source = writeTempFile("source.tif", writePlainTiff(s, makePixels(s, 11)));
       std::ostringstream out;
       ImageIO::WriteToTIFFFormat(readTiff(source), out, compression);
-      writeFile(written, out.str());
+      const std::string written = writeTempFile("written.tif", out.str());
       const std::string info = result("tiffinfo -D " + written);
       EXPECT_EQ(info.find("arning") + info.find("rror"), 2 * std::string::npos) << info;
       EXPECT_EQ(info.rfind("0: ", 0), 0u) << info;
@@ -228,21 +210,17 @@ TEST(TIFFWriterTest, LibtiffReadsWhatWeWrite) {
 
 TEST(TIFFWriterTest, BitmapsLayoutRawDeflateAndErrors) {
   // A bitmap is written as WhiteIsZero: libtiff sees a set bit as black.
-  const std::string path = scratch("write_bitmap") + "bitmap.tif";
   Bitmap bitmap(19, 7);
   bitmap.setPixel(3, 2, true);
   bitmap.setPixel(18, 6, true);
   std::ostringstream saved;
   bitmap.save(0, saved);
-  writeFile(path, saved.str());
-  const std::string info = result("tiffinfo " + path);
+  const std::string info = result("tiffinfo " + writeTempFile("bitmap.tif", saved.str()));
   EXPECT_EQ(info.rfind("0: ", 0), 0u) << info;
   EXPECT_NE(info.find("min-is-white"), std::string::npos) << info;
   std::ostringstream none;
-  for (uint16_t compression : {1, 7, 32773}) {
-    EXPECT_EQ(err([&] { ImageIO::WriteToTIFFFormat(Image(8, 1, 4, 4), none, compression); }),
-              "Unsupported TIFF compression method for writing");
-  }
+  EXPECT_EQ(err([&] { ImageIO::WriteToTIFFFormat(Image(8, 1, 4, 4), none, 7); }),
+            "Unsupported TIFF compression method for writing");
   EXPECT_EQ(err([&] { Image(8, 1, 4, 4).save(1, none); }), "Unsupported format");
   EXPECT_TRUE(none.str().empty());
   // Strips written by an older writer of ours held raw Deflate data without the zlib wrapper:
@@ -320,10 +298,9 @@ TEST(TIFFRobustnessTest, CorpusPrefixesAndMissingTags) {
 const std::string kTool = std::string(ORN_BINARY_DIR) + "/tools/orntool";
 
 TEST(OrntoolConvertTest, ConvertsWithBothCompressionsAndFailsInOneLine) {
-  const std::string dir = scratch("orntool"), source = dir + "source.tif";
   const Layout s = layout(false, 1, 1, 0);
-  writeFile(source, writePlainTiff(s, makePixels(s, 8)));
-  ASSERT_TRUE(succeeds("tiffcp -c none " + source + " " + dir + "a.tif"));
+  const std::string source = writeTempFile("source.tif", writePlainTiff(s, makePixels(s, 8)));
+  const std::string dir = source.substr(0, source.rfind('/') + 1);
   for (auto [compression, scheme] : {std::pair{"lzw", "LZW"}, {"deflate", "AdobeDeflate"}}) {
     const std::string out = dir + compression + ".tif";
     ASSERT_EQ(result(kTool + " convert " + source + " " + out + " --compression " + compression),
@@ -332,11 +309,11 @@ TEST(OrntoolConvertTest, ConvertsWithBothCompressionsAndFailsInOneLine) {
     EXPECT_EQ(info.rfind("0: ", 0), 0u) << info;
     EXPECT_NE(info.find(std::string("Compression Scheme: ") + scheme), std::string::npos) << info;
     ASSERT_TRUE(succeeds("tiffcp -c none " + out + " " + dir + "b.tif"));  // libtiff agrees
-    EXPECT_TRUE(readTiff(dir + "a.tif").data() == readTiff(dir + "b.tif").data()) << compression;
+    EXPECT_TRUE(readTiff(source).data() == readTiff(dir + "b.tif").data()) << compression;
   }
   EXPECT_TRUE(succeeds("cat " + source + " | " + kTool + " convert - - > " + dir + "piped.tif"));
   EXPECT_TRUE(succeeds("tiffinfo " + dir + "piped.tif"));
-  writeFile(dir + "bad.tif", "GIF89a");
+  writeTempFile("bad.tif", "GIF89a");
   for (const auto& [input, expected] :
        {std::pair{"bad.tif", "orntool convert: Not a valid TIFF file\n"},
         {"missing.tif", "orntool convert: cannot open \""}}) {
