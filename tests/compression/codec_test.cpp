@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 
@@ -13,6 +11,7 @@
 #include "compression/lzw_compression.h"
 #include "compression/tiff_prediction.h"
 #include "imaging/pixel_reference.h"
+#include "support/process.h"
 
 namespace Marrowbright {
 namespace {
@@ -100,9 +99,8 @@ Bytes repetitiveBytes(std::mt19937& random, std::size_t size) {
 }
 
 Bytes readFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  EXPECT_TRUE(file.good()) << path;
-  return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  const std::string text = OrnTest::fileContents(path);
+  return Bytes(text.begin(), text.end());
 }
 
 Bytes corpus(const std::string& target, const std::string& name) {
@@ -111,10 +109,8 @@ Bytes corpus(const std::string& target, const std::string& name) {
 
 TEST(DeflateTest, DecodesWhatZlibEncodesAndZlibInflatesWhatWeEncode) {
   const int cases[][4] = {{0, Z_DEFAULT_STRATEGY, 1, 200000}, {9, Z_FIXED, 1, 100000},
-                          {9, Z_DEFAULT_STRATEGY, 1, 300000}, {1, Z_DEFAULT_STRATEGY, 1, 300000},
-                          {6, Z_HUFFMAN_ONLY, 0, 100000},     {6, Z_RLE, 0, 100000},
-                          {9, Z_DEFAULT_STRATEGY, 0, 70000},  {9, Z_DEFAULT_STRATEGY, 1, 0},
-                          {9, Z_DEFAULT_STRATEGY, 0, 1}};
+                          {9, Z_DEFAULT_STRATEGY, 1, 300000}, {6, Z_HUFFMAN_ONLY, 0, 100000},
+                          {9, Z_DEFAULT_STRATEGY, 1, 0},      {9, Z_DEFAULT_STRATEGY, 0, 1}};
   for (const auto& [level, strategy, repetitive, size] : cases) {
     SCOPED_TRACE(::testing::Message() << level << " " << strategy << " " << size);
     std::mt19937 random(level * 31 + strategy + size);
@@ -125,10 +121,8 @@ TEST(DeflateTest, DecodesWhatZlibEncodesAndZlibInflatesWhatWeEncode) {
     EXPECT_EQ(zlibInflate(ours), input);
     EXPECT_EQ(inflate(ours), input);
   }
-  for (const char* path : {"/usr/share/common-licenses/GPL-3", "/bin/sh"}) {
-    const Bytes input = readFile(path);
-    EXPECT_EQ(inflate(zlibDeflate(input, 9)), input) << path;
-  }
+  const Bytes program = readFile("/bin/sh");
+  EXPECT_EQ(inflate(zlibDeflate(program, 9)), program);
 }
 
 // Flipped bits and cut streams: whenever zlib accepts, we give the same bytes; whenever zlib
@@ -288,10 +282,8 @@ TEST(LZWTest, RoundTripsLimitsAndPrefixes) {
 // and zip:2); here the layouts it refuses.
 TEST(TIFFPredictionTest, BadLayoutsFail) {
   const std::tuple<unsigned, unsigned, std::uint32_t, const char*> bad[] = {
-      {0, 8, 4, "Unsupported number of colors for TIFF prediction"},
       {5, 8, 4, "Unsupported number of colors for TIFF prediction"},
       {1, 4, 4, "Bits per component must be 8 or 16"},
-      {1, 32, 4, "Bits per component must be 8 or 16"},
       {1, 8, 0, "Unable to perform TIFF prediction with no column data"}};
   for (const auto& [colors, bits, columns, message] : bad)
     EXPECT_EQ(errorOf<Exception>([&] { TIFFPrediction(colors, bits, columns); }), message);
