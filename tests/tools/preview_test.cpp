@@ -91,7 +91,7 @@ TEST(PreviewDecoders, GraphicsLandWhereTheDataPutsThem) {
   const Bitmap a = Bitmap({0xFF, 0x81}, 8, 2), kt = randomBitmap(864, 3, 5);
   // Data bytes 7C 7D end a readable command: the decoder must go by the length.
   const Bitmap raw = Bitmap({0x7C, 0x7D, 0x80, 0x01, 0xFF, 0x7C}, 16, 3);
-  const Bitmap skarn = randomBitmap(37, 23, 37), wide = randomBitmap(520, 23, 520);
+  const Bitmap skarn = randomBitmap(37, 23, 37);
   const Bitmap first = randomBitmap(8, 2, 1, 8), second = randomBitmap(8, 2, 2, 8);
   const Bitmap big = randomBitmap(20, 4, 9), front = randomBitmap(864, 2, 1);
   const Bitmap back = randomBitmap(864, 2, 2), black = randomBitmap(864, 1, 3, 8);
@@ -130,8 +130,6 @@ TEST(PreviewDecoders, GraphicsLandWhereTheDataPutsThem) {
       // At 300 dpi 900 x 600 dots, and 31 tenths are dot 37 (36.6 rounded up).
       {lxpr300, lxprLabel(readable, "SG;0031,0031,0037,0300,3," + str(encodeSkarn(skarn))), 0, 1,
        "label-1", placed(skarn, 900, 600, 37, 37)},
-      {lxpr300, lxprLabel(readable, "SG;0031,0031,0520,0300,3," + str(encodeSkarn(wide))), 0, 1,
-       "label-1", placed(wide, 900, 600, 37, 37)},
       // Every issue is a label, clear drops the graphics before it, a graphic grows the label.
       {lxpr254, lxprSequence, 0, 3, "label-1", placed(second, 100, 100, 0, 50)},
       {lxpr254, lxprSequence, 1, 3, "label-2", Bitmap(100, 100)},
@@ -169,7 +167,6 @@ void graphic(const std::string& d) { decodeZplGraphicData(d, 9, 3); }
 void issued(const std::string& d) { lxpr(readable(d) + readable("XS;I,0001,0000C3000")); }
 void ticket(const std::string& d) { ktrn8q(kInit + d + kSimplexPrint); }
 void graphic6(const std::string& d) { decodeZplGraphicData(d, 6, 3); }
-void graphic12(const std::string& d) { decodeZplGraphicData(d, 12, 3); }
 
 // A stream cut anywhere is rejected, except right after a complete label (at the lengths
 // given) or, for ZPL, after the ^XZ that prints it when only the deletion is cut short.
@@ -222,7 +219,6 @@ TEST(PreviewDecoders, DamagedDataIsRejectedWithItsReason) {
       {zpl, "hello ^XA^XZ", z + "0: text outside a command"},
       {zpl, "^XA^FO0,0^IMR:NONE.GRF^FS^XZ", z + "9: graphic \"R:NONE.GRF\" was not downloaded"},
       {zpl, "~DGA,2,1,FG81^XA^IMA^XZ", z + "0: the graphic data is cut short"},
-      {zpl, "~DGA,3,2,FF8100^XA^IMA^XZ", z + "0: graphic size is not a whole number of rows"},
       {zpl, "~DGA,2,0,FF81^XA^IMA^XZ", z + "0: graphic size is not a whole number of rows"},
       {zpl, "~DGA,999999999,1,00^XA^IMA^XZ", z + "0: graphic too large"},
       {zpl, "~DGA,1,1,FF^XA^FOx,1^IMA^XZ", z + "14: malformed field origin \"x\""},
@@ -242,10 +238,7 @@ TEST(PreviewDecoders, DamagedDataIsRejectedWithItsReason) {
       {graphic, ":Z64:eNoTUlIQUlL4//8/:82A8", "the Z64 data is cut short"},
       {graphic, ":Z64:aGVsbG8gd29ybGQ=:91E4", "the Z64 data is not valid zlib data"},
       {graphic6, z64 + ":0FE1", "the Z64 data holds more bytes than the graphic's 6"},
-      {graphic12, z64 + ":0FE1", "the Z64 data holds fewer bytes than the graphic's 12"},
       {graphic, "1J2,zG0", "a repeat count of 401 runs past the end of row 2"},
-      {graphic, "1L2", "a repeat count of 6 runs past the end of row 1"},
-      {graphic, "1J2,:", "the graphic data is cut short"},
       {graphic, "1J2,:!0", "the graphic data goes on past its 9 bytes"},
       {graphic, ":", "\":\" repeats a row before the first one"},
       {graphic, "1:", "\":\" in the middle of a row"},
@@ -270,10 +263,7 @@ TEST(PreviewDecoders, DamagedDataIsRejectedWithItsReason) {
       {lxpr, readable("D0100,0100,0100"), l + "the data ends before the last label is issued"},
       {lxpr, readable("C") + readable("AX;+000,+000,+00"), "no label in the LXPR data"},
       {lxpr, "{XS;I,0001,0000C3000", l + "the command is not terminated"},
-      {lxpr, readable("D0100,0100,0100") + readable("SG;999999999,0000,0008,0001,1,\x01") + issue,
-       "picture of 2362204731 x 237 dots is too large"},
       {ticket, bytes({0x1B, 0x41}), k + "2: unknown command"},
-      {ktrn8q, "hello", k + "0: unknown command"},
       {ticket, bytes({0x1F, 0x63, 0x02, 0x00}), k + "2: unknown printing side"},
       {ticket, mode(3), k + "2: unknown thermal mode"},
       {ticket, kFront + bytes({0x1B, 0x2E, 0x00, 0x02, 0x00, 0x00}) + std::string(108, '\0'),
@@ -285,17 +275,11 @@ TEST(PreviewDecoders, DamagedDataIsRejectedWithItsReason) {
   };
   for (const auto& [decode, data, expected] : cases)
     EXPECT_EQ(reason([&] { decode(data); }), expected);
-  for (int dpi : {99, 601}) {
-    EXPECT_EQ(reason([&] { decodeLxpr(bytesOf(issue), dpi); }),
-              "resolution " + std::to_string(dpi) + " dpi is out of range");
-  }
+  EXPECT_EQ(reason([&] { decodeLxpr(bytesOf(issue), 601); }), "resolution 601 dpi is out of range");
 }
 
 TEST(PreviewImage, MessagesKeepOneLine) {
-  const std::pair<std::string, std::string> cases[] = {{std::string("\0x~", 3), "\\x00x~"},
-                                                       {"\x1f\x7f\x80\xff", "\\x1F\\x7F\\x80\\xFF"},
-                                                       {"a\\b", "a\\\\b"}};
-  for (const auto& [text, expected] : cases) EXPECT_EQ(printableMessage(text), expected) << text;
+  EXPECT_EQ(printableMessage(std::string("\0 \x1f~\x7f\\", 6)), "\\x00 \\x1F~\\x7F\\\\");
 }
 
 // orntool preview's pictures (here of 812 to 816 dots) and writePng's of odd widths.
