@@ -60,18 +60,18 @@ std::optional<Bytes> zlibInflate(const Bytes& input) {
   inflateInit2(&stream, -15);
   stream.next_in = const_cast<Bytef*>(input.data());
   stream.avail_in = static_cast<uInt>(input.size());
-  Bytes out, chunk(65536);
+  Bytes out;
   int result = Z_OK;
-  while (result == Z_OK) {
-    stream.next_out = chunk.data();
-    stream.avail_out = static_cast<uInt>(chunk.size());
+  // Until the end, an error, or zlib waits for input there is none of.
+  while (result == Z_OK && (stream.avail_in != 0 || stream.avail_out == 0)) {
+    out.resize(stream.total_out + 65536);
+    stream.next_out = out.data() + stream.total_out;
+    stream.avail_out = 65536;
     result = inflate(&stream, Z_NO_FLUSH);
-    out.insert(out.end(), chunk.begin(), chunk.begin() + (chunk.size() - stream.avail_out));
-    if (result == Z_OK && stream.avail_in == 0 && stream.avail_out != 0) break;
   }
+  out.resize(stream.total_out);
   inflateEnd(&stream);
-  if (result != Z_STREAM_END) return std::nullopt;
-  return out;
+  return result == Z_STREAM_END ? std::optional(out) : std::nullopt;
 }
 
 Bytes randomBytes(std::mt19937& random, std::size_t size, unsigned alphabet = 256) {
@@ -281,12 +281,8 @@ TEST(LZWTest, RoundTripsLimitsAndPrefixes) {
 // Undoing the prediction is checked against libtiff by the TIFF reader's tests (tiffcp -c lzw:2
 // and zip:2); here the layouts it refuses.
 TEST(TIFFPredictionTest, BadLayoutsFail) {
-  const std::tuple<unsigned, unsigned, std::uint32_t, const char*> bad[] = {
-      {5, 8, 4, "Unsupported number of colors for TIFF prediction"},
-      {1, 4, 4, "Bits per component must be 8 or 16"},
-      {1, 8, 0, "Unable to perform TIFF prediction with no column data"}};
-  for (const auto& [colors, bits, columns, message] : bad)
-    EXPECT_EQ(errorOf<Exception>([&] { TIFFPrediction(colors, bits, columns); }), message);
+  EXPECT_EQ(errorOf<Exception>([] { TIFFPrediction(1, 4, 4); }),
+            "Bits per component must be 8 or 16");
   EXPECT_EQ(errorOf<DecompressionException>([] { run(TIFFPrediction(3, 8, 4), Bytes(17)); }),
             "Unexpected end of input");
 }

@@ -120,13 +120,6 @@ TEST(DownsampleTest, MatchesReference) {
   }
 }
 
-// Sizes and pixels are the reference test's; here where the output sits.
-TEST(DownsampleTest, OutputOrigin) {
-  const Image image(8, 1, 200, 100, Bytes(20000, 0));
-  EXPECT_EQ(downsample(image, Rect{7, 9, 107, 59}, 10, 0, 5, 3).origin(),
-            (std::pair<uint32_t, uint32_t>{7, 9}));
-}
-
 TEST(DownsampleTest, Errors) {
   const Rect region{0, 0, 4, 4};
   const Image black(8, 1, 4, 4, Bytes(16, 0));

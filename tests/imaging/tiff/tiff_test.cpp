@@ -27,13 +27,6 @@ struct Layout {
   uint32_t rowBytes() const { return (uint64_t{width} * samples * bits + 7) / 8; }
 };
 
-Layout layout(bool bigEndian, uint16_t bits, uint16_t samples, uint16_t photometric,
-              uint16_t unit = 2, uint32_t width = 37, uint32_t height = 23) {
-  Layout s{bigEndian, bits, samples, photometric, unit, width, height};
-  if (unit == 3) s.xResolution = 100, s.yResolution = 50;
-  return s;
-}
-
 // Pixels in the image layout (16-bit samples most significant byte first), smooth areas and
 // noise, bits past the last pixel of a row clear.
 Bytes makePixels(const Layout& s, unsigned seed) {
@@ -119,11 +112,11 @@ Image readTiff(const std::string& path) { return readBytes(OrnTest::fileContents
 TEST(TIFFReaderTest, ReadsWhatTiffcpWrites) {
   const std::pair<Layout, bool> cases[] = {
       // bool: also with horizontal differencing
-      {layout(false, 8, 1, 1), true},  {layout(true, 8, 1, 0, 3), true},
-      {layout(false, 1, 1, 0), false}, {layout(true, 1, 1, 1, 3), false},
-      {layout(false, 16, 1, 1), true}, {layout(true, 16, 3, 2), true},
-      {layout(false, 8, 3, 2), true},  {layout(true, 8, 4, 5), true},
-      {layout(false, 4, 1, 1), false}, {layout(true, 2, 1, 0), false}};
+      {Layout{false, 8, 1, 1}, true},  {Layout{true, 8, 1, 0, 3}, true},
+      {Layout{false, 1, 1, 0}, false}, {Layout{true, 1, 1, 1, 3}, false},
+      {Layout{false, 16, 1, 1}, true}, {Layout{true, 16, 3, 2}, true},
+      {Layout{false, 8, 3, 2}, true},  {Layout{true, 8, 4, 5}, true},
+      {Layout{false, 4, 1, 1}, false}, {Layout{true, 2, 1, 0}, false}};
   for (const auto& [s, predictor] : cases) {
     const Bytes pixels = makePixels(s, 17);
     const std::string source = writeTempFile("read.tif", writePlainTiff(s, pixels)),
@@ -151,7 +144,7 @@ TEST(TIFFReaderTest, ReadsWhatTiffcpWrites) {
 
 TEST(TIFFReaderTest, StripsAndBitmaps) {
   // Reading from a pipe: orntool convert - - in the orntool test.
-  Layout s = layout(true, 16, 1, 1);
+  Layout s{true, 16, 1, 1};
   const Bytes wide = makePixels(s, 9);
   std::istringstream in(writePlainTiff(s, wide));
   const TIFFFileInfo info(in);
@@ -166,7 +159,7 @@ TEST(TIFFReaderTest, StripsAndBitmaps) {
   EXPECT_TRUE(rows == Bytes(wide.end() - static_cast<long>(rows.size()), wide.end()));
   EXPECT_THROW(ImageIO::ReadStripDataFromTIFFFormat(in, info, 5, true, [](auto, auto) {}),
                ImageException);
-  s = layout(false, 1, 1, 0);  // WhiteIsZero: a set bit in the file is black
+  s = Layout{false, 1, 1, 0};  // WhiteIsZero: a set bit in the file is black
   const Bytes bits = makePixels(s, 2);
   std::istringstream bitsIn(writePlainTiff(s, bits));
   Bitmap bitmap;
@@ -179,10 +172,10 @@ TEST(TIFFReaderTest, StripsAndBitmaps) {
 }
 
 TEST(TIFFWriterTest, LibtiffReadsWhatWeWrite) {
-  for (const Layout& s : {layout(false, 8, 1, 1, 2, 301, 257), layout(false, 1, 1, 1, 2, 37, 700),
-                          layout(false, 16, 1, 1, 2, 45, 31), layout(false, 8, 3, 2, 2, 150, 600),
-                          layout(false, 16, 3, 2, 2, 20, 9), layout(false, 8, 4, 5, 2, 33, 17),
-                          layout(false, 4, 1, 1, 2, 13, 5)}) {
+  for (const Layout& s : {Layout{false, 8, 1, 1, 2, 301, 257}, Layout{false, 1, 1, 1, 2, 37, 700},
+                          Layout{false, 16, 1, 1, 2, 45, 31}, Layout{false, 8, 3, 2, 2, 150, 600},
+                          Layout{false, 16, 3, 2, 2, 20, 9}, Layout{false, 8, 4, 5, 2, 33, 17},
+                          Layout{false, 4, 1, 1, 2, 13, 5}}) {
     for (uint16_t compression : {ImageIO::kCompressionLZW, ImageIO::kCompressionDeflate}) {
       SCOPED_TRACE(::testing::Message() << s.bits << "x" << s.samples << " " << compression);
       const std::string source = writeTempFile("source.tif", writePlainTiff(s, makePixels(s, 11)));
@@ -236,8 +229,6 @@ TEST(TIFFWriterTest, BitmapsLayoutRawDeflateAndErrors) {
 TEST(TIFFRobustnessTest, CorpusPrefixesAndMissingTags) {
   // nullptr: the file reads as an 8 x 4 grey image
   const std::pair<const char*, const char*> cases[] = {
-      {"seed_plain_grey", nullptr},
-      {"seed_lzw_grey", nullptr},
       {"ifd_loop", nullptr},
       {"strip_past_eof", "Unable to read required number of bytes"},
       {"strip_count_huge", "Unable to read required number of bytes"},
@@ -288,7 +279,7 @@ TEST(TIFFRobustnessTest, CorpusPrefixesAndMissingTags) {
 const std::string kTool = std::string(ORN_BINARY_DIR) + "/tools/orntool";
 
 TEST(OrntoolConvertTest, ConvertsWithBothCompressionsAndFailsInOneLine) {
-  const Layout s = layout(false, 1, 1, 0);
+  const Layout s{false, 1, 1, 0};
   const std::string source = writeTempFile("source.tif", writePlainTiff(s, makePixels(s, 8)));
   const std::string dir = source.substr(0, source.rfind('/') + 1);
   for (auto [compression, scheme] : {std::pair{"lzw", "LZW"}, {"deflate", "AdobeDeflate"}}) {
