@@ -140,7 +140,6 @@ TEST(PreviewDecoders, GraphicsLandWhereTheDataPutsThem) {
        kInit + mode(0) + height(20) + kFront + row(kt, 0) + feed(3) + row(kt, 1) + row(kt, 2) +
            kSimplexPrint + kCut,
        0, 1, "ticket-1-front", simplex},
-      {ktPictures, duplex, 0, 4, "ticket-1-front", front},
       {ktPictures, duplex, 1, 4, "ticket-1-back", back},
       {ktPictures, duplex, 3, 4, "ticket-2-back", Bitmap(864, 2)},
       // Without a page height a side is as tall as its rows reach; feeds add up past 65535.
@@ -329,7 +328,6 @@ TEST(PreviewCommand, WritesOnePngPerLabelOrOneErrorLine) {
   const std::string empty = OrnTest::writeTempFile("empty", ""), out = damaged + ".out";
   for (const auto& arguments :
        std::vector<std::vector<std::string>>{{"--language", "zpl", damaged, out},
-                                             {"--language", "lxpr", damaged, out},
                                              {"--language=lxpr", "--dpi", "300", damaged, out},
                                              {"--language", "ktrn8q", empty, out},
                                              {"--language", "zpl", damaged + ".missing", out}}) {
