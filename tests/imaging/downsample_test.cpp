@@ -62,11 +62,10 @@ Bytes referenceDownsample(const Image& source, const Rect& region, double scale,
   return out;
 }
 
+// Random samples: the bits of a random bitmap eight times as wide.
 Image randomImage(uint32_t channels, uint32_t width, uint32_t height, uint32_t seed) {
-  std::mt19937 random(seed);
-  Bytes data(size_t{width} * channels * height);
-  for (uint8_t& byte : data) byte = static_cast<uint8_t>(random());
-  return Image(8, channels, width, height, std::move(data));
+  const Bitmap bits = testing::randomBitmap(width * channels * 8, height, seed);
+  return Image(8, channels, width, height, bits.data());
 }
 
 struct Setting {
