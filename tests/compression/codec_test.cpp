@@ -192,9 +192,7 @@ TEST(DeflateTest, CorpusAndHeaderErrors) {
       {{}, "Encountered end of stream too early"},
       {{0x05}, "Unable to read number of distance codes"},  // dynamic, HLIT only
       {{0x01, 0x04}, "Unexpected end of stream reading uncompressed data lengths"}};
-  for (const char* name :
-       {"many_empty_blocks", "seed_stored", "seed_fixed", "seed_dynamic", "seed_rle", "seed_empty"})
-    cases.emplace_back(in(name), "");
+  cases.emplace_back(in("many_empty_blocks"), "");  // the seeds' paths: zlib's streams above
   for (size_t i = 0; i < cases.size(); ++i) {
     const auto& [input, message] = cases[i];
     const auto reference = zlibInflate(input);

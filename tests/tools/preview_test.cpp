@@ -43,11 +43,7 @@ Bitmap placed(const Bitmap& graphic, uint32_t width, uint32_t height, uint32_t x
 
 std::string str(const std::vector<uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
 
-std::string bytes(std::initializer_list<int> values) {
-  std::string text;
-  for (int v : values) text += static_cast<char>(v);
-  return text;
-}
+std::string bytes(std::initializer_list<int> values) { return {values.begin(), values.end()}; }
 
 std::string readable(const std::string& body) { return "{" + body + "|}\n"; }
 std::string unreadable(const std::string& body) { return "\x1B" + body + std::string("\n\0", 2); }
@@ -139,7 +135,6 @@ TEST(PreviewDecoders, GraphicsLandWhereTheDataPutsThem) {
            kSimplexPrint + kCut,
        0, 1, "ticket-1-front", simplex},
       {ktPictures, duplex, 1, 4, "ticket-1-back", back},
-      {ktPictures, duplex, 3, 4, "ticket-2-back", Bitmap(864, 2)},
       // Without a page height a side is as tall as its rows reach; feeds add up past 65535.
       {ktPictures, kInit + mode(1) + kBack + feed(9) + row(black, 0) + kSimplexPrint, 0, 1,
        "ticket-1-back", placed(black, 864, 10, 0, 9)},
@@ -184,7 +179,6 @@ TEST(PreviewDecoders, EveryCutShortStreamFailsCleanly) {
       {ktrn8q,
        ktOne + kCut + kFront + row(page, 1) + kSimplexPrint,
        {ktOne.size(), ktOne.size() + kCut.size()}},
-      {graphic, "1J2,:!", {}},
       {graphic, ":Z64:eNoTUlIQUlL4//8/AAorA6Y=:0FE1", {}},
   };
   for (const auto& [decode, full, complete] : streams) {
@@ -235,7 +229,6 @@ TEST(PreviewDecoders, DamagedDataIsRejectedWithItsReason) {
       {graphic, z64, "the graphic data has no CRC"},
       {graphic, ":Z64:eNoT*lIQUlL4//8/AAorA6Y=:3AD9", "the base64 text of the graphic is damaged"},
       {graphic, ":Z64:eNoTUlIQUlL4//8/:82A8", "the Z64 data is cut short"},
-      {graphic, ":Z64:aGVsbG8gd29ybGQ=:91E4", "the Z64 data is not valid zlib data"},
       {graphic6, z64 + ":0FE1", "the Z64 data holds more bytes than the graphic's 6"},
       {graphic, "1J2,zG0", "a repeat count of 401 runs past the end of row 2"},
       {graphic, "1J2,:!0", "the graphic data goes on past its 9 bytes"},
