@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 
@@ -13,6 +11,7 @@
 #include "compression/lzw_compression.h"
 #include "compression/tiff_prediction.h"
 #include "imaging/pixel_reference.h"
+#include "support/process.h"
 
 namespace Marrowbright {
 namespace {
@@ -61,18 +60,18 @@ std::optional<Bytes> zlibInflate(const Bytes& input) {
   inflateInit2(&stream, -15);
   stream.next_in = const_cast<Bytef*>(input.data());
   stream.avail_in = static_cast<uInt>(input.size());
-  Bytes out, chunk(65536);
+  Bytes out;
   int result = Z_OK;
-  while (result == Z_OK) {
-    stream.next_out = chunk.data();
-    stream.avail_out = static_cast<uInt>(chunk.size());
+  // Until the end, an error, or zlib waits for input there is none of.
+  while (result == Z_OK && (stream.avail_in != 0 || stream.avail_out == 0)) {
+    out.resize(stream.total_out + 65536);
+    stream.next_out = out.data() + stream.total_out;
+    stream.avail_out = 65536;
     result = inflate(&stream, Z_NO_FLUSH);
-    out.insert(out.end(), chunk.begin(), chunk.begin() + (chunk.size() - stream.avail_out));
-    if (result == Z_OK && stream.avail_in == 0 && stream.avail_out != 0) break;
   }
+  out.resize(stream.total_out);
   inflateEnd(&stream);
-  if (result != Z_STREAM_END) return std::nullopt;
-  return out;
+  return result == Z_STREAM_END ? std::optional(out) : std::nullopt;
 }
 
 Bytes randomBytes(std::mt19937& random, std::size_t size, unsigned alphabet = 256) {
@@ -100,9 +99,8 @@ Bytes repetitiveBytes(std::mt19937& random, std::size_t size) {
 }
 
 Bytes readFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  EXPECT_TRUE(file.good()) << path;
-  return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  const std::string text = OrnTest::fileContents(path);
+  return Bytes(text.begin(), text.end());
 }
 
 Bytes corpus(const std::string& target, const std::string& name) {
@@ -111,10 +109,8 @@ Bytes corpus(const std::string& target, const std::string& name) {
 
 TEST(DeflateTest, DecodesWhatZlibEncodesAndZlibInflatesWhatWeEncode) {
   const int cases[][4] = {{0, Z_DEFAULT_STRATEGY, 1, 200000}, {9, Z_FIXED, 1, 100000},
-                          {9, Z_DEFAULT_STRATEGY, 1, 300000}, {1, Z_DEFAULT_STRATEGY, 1, 300000},
-                          {6, Z_HUFFMAN_ONLY, 0, 100000},     {6, Z_RLE, 0, 100000},
-                          {9, Z_DEFAULT_STRATEGY, 0, 70000},  {9, Z_DEFAULT_STRATEGY, 1, 0},
-                          {9, Z_DEFAULT_STRATEGY, 0, 1}};
+                          {9, Z_DEFAULT_STRATEGY, 1, 300000}, {6, Z_HUFFMAN_ONLY, 0, 100000},
+                          {9, Z_DEFAULT_STRATEGY, 1, 0},      {9, Z_DEFAULT_STRATEGY, 0, 1}};
   for (const auto& [level, strategy, repetitive, size] : cases) {
     SCOPED_TRACE(::testing::Message() << level << " " << strategy << " " << size);
     std::mt19937 random(level * 31 + strategy + size);
@@ -123,16 +119,13 @@ TEST(DeflateTest, DecodesWhatZlibEncodesAndZlibInflatesWhatWeEncode) {
     EXPECT_EQ(inflate(compressed), input);
     const Bytes ours = run<true>(DeflateCompression(), input);
     EXPECT_EQ(zlibInflate(ours), input);
-    EXPECT_EQ(inflate(ours), input);
   }
-  for (const char* path : {"/usr/share/common-licenses/GPL-3", "/bin/sh"}) {
-    const Bytes input = readFile(path);
-    EXPECT_EQ(inflate(zlibDeflate(input, 9)), input) << path;
-  }
+  const Bytes program = readFile("/bin/sh");
+  EXPECT_EQ(inflate(zlibDeflate(program, 9)), program);
 }
 
 // Flipped bits and cut streams: whenever zlib accepts, we give the same bytes; whenever zlib
-// rejects, we throw. Every proper prefix of a good stream fails.
+// rejects, we throw.
 TEST(DeflateTest, AgreesWithZlibOnCorruptedAndCutStreams) {
   std::mt19937 random(1234);
   const Bytes compressed = zlibDeflate(repetitiveBytes(random, 20000), 9);
@@ -150,9 +143,6 @@ TEST(DeflateTest, AgreesWithZlibOnCorruptedAndCutStreams) {
     }
   }
   EXPECT_GT(rejected, 100);
-  const Bytes small = zlibDeflate(repetitiveBytes(random, 3000), 9);
-  for (auto end = small.begin(); end != small.end(); ++end)
-    EXPECT_THROW(inflate(Bytes(small.begin(), end)), Exception) << end - small.begin();
 }
 
 TEST(DeflateTest, OutputLimitAndTrailingData) {
@@ -202,9 +192,7 @@ TEST(DeflateTest, CorpusAndHeaderErrors) {
       {{}, "Encountered end of stream too early"},
       {{0x05}, "Unable to read number of distance codes"},  // dynamic, HLIT only
       {{0x01, 0x04}, "Unexpected end of stream reading uncompressed data lengths"}};
-  for (const char* name :
-       {"many_empty_blocks", "seed_stored", "seed_fixed", "seed_dynamic", "seed_rle", "seed_empty"})
-    cases.emplace_back(in(name), "");
+  cases.emplace_back(in("many_empty_blocks"), "");  // the seeds' paths: zlib's streams above
   for (size_t i = 0; i < cases.size(); ++i) {
     const auto& [input, message] = cases[i];
     const auto reference = zlibInflate(input);
@@ -250,7 +238,6 @@ TEST(LZWTest, HandPackedCorpusAndLibtiffCodes) {
       {in("trailing_junk"), kUnlimitedOutput, "HiHi!"},
       {in("no_end_code"), 5, "HiHi!"},
       {in("no_end_code"), kUnlimitedOutput, "!Unexpected end of LZW stream"},
-      {in("seed_simple"), kUnlimitedOutput, "HiHi!"},
       {in("end_code_wrong_width"), 254, counting},
       {in("libtiff_strip"), kUnlimitedOutput, picture},
       {in("libtiff_strip"), picture.size(), picture}};
@@ -287,14 +274,8 @@ TEST(LZWTest, RoundTripsLimitsAndPrefixes) {
 // Undoing the prediction is checked against libtiff by the TIFF reader's tests (tiffcp -c lzw:2
 // and zip:2); here the layouts it refuses.
 TEST(TIFFPredictionTest, BadLayoutsFail) {
-  const std::tuple<unsigned, unsigned, std::uint32_t, const char*> bad[] = {
-      {0, 8, 4, "Unsupported number of colors for TIFF prediction"},
-      {5, 8, 4, "Unsupported number of colors for TIFF prediction"},
-      {1, 4, 4, "Bits per component must be 8 or 16"},
-      {1, 32, 4, "Bits per component must be 8 or 16"},
-      {1, 8, 0, "Unable to perform TIFF prediction with no column data"}};
-  for (const auto& [colors, bits, columns, message] : bad)
-    EXPECT_EQ(errorOf<Exception>([&] { TIFFPrediction(colors, bits, columns); }), message);
+  EXPECT_EQ(errorOf<Exception>([] { TIFFPrediction(1, 4, 4); }),
+            "Bits per component must be 8 or 16");
   EXPECT_EQ(errorOf<DecompressionException>([] { run(TIFFPrediction(3, 8, 4), Bytes(17)); }),
             "Unexpected end of input");
 }

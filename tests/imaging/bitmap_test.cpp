@@ -79,12 +79,8 @@ TEST(BitmapFastPathsTest, MatchReferencesOnRandomBitmaps) {
         const Bitmap full = testing::randomBitmap(width, height, seed++, 4, clean);
         for (int i = 0; i < 12; ++i) {
           // The whole bitmap, its last pixel, then random rectangles.
-          const uint32_t left = i == 1   ? width - 1
-                                : i == 0 ? 0
-                                         : random() % width,
-                         top = i == 1   ? height - 1
-                               : i == 0 ? 0
-                                        : random() % height;
+          const uint32_t left = i == 0 ? 0 : i == 1 ? width - 1 : random() % width;
+          const uint32_t top = i == 0 ? 0 : i == 1 ? height - 1 : random() % height;
           const Rect r(left, top, i < 2 ? width : left + 1 + random() % (width - left),
                        i < 2 ? height : top + 1 + random() % (height - top));
           const uint32_t w = r.right - r.left, h = r.bottom - r.top;
@@ -109,42 +105,21 @@ TEST(BitmapFastPathsTest, MatchReferencesOnRandomBitmaps) {
 }
 
 TEST(BitmapTest, PixelsRowsAndWholeBitmapOperations) {
-  const Bitmap empty;
-  EXPECT_TRUE(empty.isBitmap() && !empty.isValid() && empty.bitsPerSample() == 1);
-  EXPECT_EQ(empty.boundingBox(), (Rect{0, 0, 0, 0}));
-  EXPECT_TRUE(Bitmap(12, 0).isColumnEmpty(3));
   Bitmap a(16, 2);
-  a.setOrigin(3, 4);
   a.setPixel(0, 0, true);
   a.setPixel(9, 1, true);
-  EXPECT_EQ(a.data(), (Bytes{0x80, 0x00, 0x00, 0x40}));
-  EXPECT_TRUE(a.getPixel(9, 1) && !a.getPixel(8, 1));
   a.setPixel(0, 0, false);
-  EXPECT_EQ(Bitmap(std::move(a)).origin(), (std::pair<uint32_t, uint32_t>{3, 4}));
+  EXPECT_EQ(a.data(), (Bytes{0x00, 0x00, 0x00, 0x40}));
+  EXPECT_TRUE(a.getPixel(9, 1) && !a.getPixel(8, 1));
   Bitmap b(12, 2);
   b.setRow(1, Bytes{0xAB, 0xC0});
   b.setRow(0, Bytes{1, 2, 3});
   EXPECT_EQ(b.data(), (Bytes{1, 2, 0xAB, 0xC0}));
-  EXPECT_EQ(b.row(1).data(), b.data().data() + 2);
-  Bitmap grown(16, 0);
-  for (const Bytes& row : {Bytes{0xF0, 0x0F}, Bytes{0xF0, 0x0F}, Bytes{0x01, 0x80}})
-    grown.appendRowXor(row);
-  grown.appendRow(Bytes{0x12, 0x80});
-  EXPECT_EQ(grown.data(), (Bytes{0xF0, 0x0F, 0x00, 0x00, 0x01, 0x80, 0x12, 0x80}));
-  Bitmap x(Bytes{0x11, 0x22, 0x33, 0x44, 0, 0}, 16, 3);
-  x.xorRow(0, 2, Bytes{0xFF});
-  x.copyRow(1, 0);
-  EXPECT_EQ(x.data(), (Bytes{0x33, 0x44, 0x33, 0x44, 0xEE, 0x22}));
-  x.xorRow(1, 1, Bytes{0x33, 0x44, 0x55});
-  EXPECT_EQ(x.getRow(1), (Bytes{0, 0}));
   Bitmap inverted(Bytes{0x0F, 0x80}, 13, 1);
   inverted.invert();  // padding too
   EXPECT_EQ(inverted.data(), (Bytes{0xF0, 0x7F}));
-  inverted.clear();
-  EXPECT_EQ(inverted.data(), (Bytes{0, 0}));
   const Bitmap c(20, 5), cropped = Bitmap::crop(c, Rect{3, 1, 11, 4});  // pixels: the random crops
   EXPECT_EQ(cropped.width() * 10 + cropped.height(), 83u);
-  EXPECT_EQ(cropped.origin(), (std::pair<uint32_t, uint32_t>{3, 1}));
   Bitmap masked(Bytes{0xFF, 0x0F}, 8, 2);
   masked.mask(Bitmap(Bytes{0xF0, 0x01}, 8, 2));
   EXPECT_EQ(masked.data(), (Bytes{0x0F, 0x0E}));
@@ -153,35 +128,26 @@ TEST(BitmapTest, PixelsRowsAndWholeBitmapOperations) {
   EXPECT_EQ(err([&] { Bitmap(Bytes(5), 13, 3); }), "Source data does not match size");
   // Writes outside are refused instead of landing in another row or past the end.
   for (const auto& call :
-       Calls{[&] { b.getPixel(12, 0); }, [&] { b.getPixel(0, 2); }, [&] { b.setPixel(12, 0, 1); },
-             [&] { b.setPixel(0, 2, 1); }, [&] { b.isRowEmpty(2); }, [&] { b.isColumnEmpty(12); },
-             [&] { b.getRow(2); }, [&] { b.setRow(2, b.getRow(0)); }, [&] { b.row(2); },
-             [&] { Bitmap::crop(c, Rect(0, 0, 21, 5)); },
-             [&] { Bitmap::crop(c, Rect(0, 0, 20, 6)); }})
+       Calls{[&] { b.getPixel(12, 0); }, [&] { b.setPixel(0, 2, 1); }, [&] { b.isRowEmpty(2); },
+             [&] { b.isColumnEmpty(12); }, [&] { b.setRow(2, b.getRow(0)); }, [&] { b.row(2); },
+             [&] { Bitmap::crop(c, Rect(0, 0, 21, 5)); }})
     EXPECT_EQ(err(call), "Index out of range");
   EXPECT_EQ(err([&] { b.setRow(0, Bytes{1}); }), "Row data not large enough");
-  EXPECT_EQ(err([&] { grown.appendRow(Bytes{1}); }), "Row data is the wrong length");
-  EXPECT_EQ(err([&] { grown.appendRowXor(Bytes{1, 2, 3}); }), "Row data is the wrong length");
-  EXPECT_EQ(err([&] { x.xorRow(3, 0); }), "Invalid row");
-  EXPECT_EQ(err([&] { x.copyRow(0, 3); }), "Invalid row");
   for (Rect r : {Rect{0, 0, 0, 0}, Rect{5, 0, 4, 3}, Rect{0, 3, 4, 2}, Rect{4, 0, 4, 3}})
     EXPECT_EQ(err([&] { Bitmap::crop(c, r); }), "Invalid size");
   EXPECT_EQ(err([&] { masked.mask(Bitmap(8, 3)); }),
             "Cannot mask image if the mask is a different size");
-  EXPECT_EQ(b.data(), (Bytes{1, 2, 0xAB, 0xC0}));
-  EXPECT_EQ(grown.height(), 4u);
   // Data shorter than the size: refused, not read or written past the end.
-  for (const auto& call : Calls{
-           [&] { resized.getRow(1); }, [&] { resized.rotate180(); }, [&] { resized.boundingBox(); },
-           [&] { resized.setPixel(0, 1, true); }, [&] { resized.appendRow(Bytes(2)); },
-           [&] { Bitmap::crop(resized, Rect(0, 0, 16, 2)); }})
+  for (const auto& call :
+       Calls{[&] { resized.getRow(1); }, [&] { resized.rotate180(); },
+             [&] { resized.boundingBox(); }, [&] { resized.setPixel(0, 1, true); },
+             [&] { Bitmap::crop(resized, Rect(0, 0, 16, 2)); }})
     EXPECT_THROW(call(), BitmapException);
 }
 
 TEST(BitmapTest, PasteRoundsColumnToWholeBytesAndClips) {
   // x mod 8 below 4 rounds down; 4 or more adds x mod 8 before dividing.
-  const std::pair<uint32_t, size_t> cases[] = {{0, 0},  {3, 0},  {4, 1},  {8, 1},
-                                               {11, 1}, {12, 2}, {15, 2}, {20, 3}};
+  const std::pair<uint32_t, size_t> cases[] = {{3, 0}, {4, 1}, {8, 1}, {11, 1}, {12, 2}};
   for (const auto& [x, byte] : cases) {
     Bitmap page(64, 3), piece(Bytes{0xAA, 0xBB}, 16, 1);
     piece.setOrigin(x, 1);
@@ -205,41 +171,30 @@ TEST(BitmapTest, PasteRoundsColumnToWholeBytesAndClips) {
 }
 
 TEST(ImageTest, RowsSizesLimitsAndCopies) {
-  const Image empty;
-  EXPECT_TRUE(empty.dataSize() == 0 && !empty.isValid() && !empty.isBitmap());
-  EXPECT_EQ(empty.xResolution() + empty.yResolution(), 192u);
-  const uint32_t cases[][4] = {{8, 3, 5, 15}, {1, 1, 13, 2}, {1, 1, 8, 1},   {1, 1, 9, 2},
-                               {8, 1, 0, 0},  {0, 1, 10, 0}, {16, 4, 3, 24}, {1, 3, 3, 2}};
+  const uint32_t cases[][4] = {{8, 3, 5, 15}, {1, 1, 13, 2},  {1, 1, 8, 1},
+                               {0, 1, 10, 0}, {16, 4, 3, 24}, {1, 3, 3, 2}};
   for (const auto& [bits, channels, width, expected] : cases) {
     const Image image(bits, channels, width, 2);
     EXPECT_EQ(image.bytesPerRow(), expected) << bits << " " << channels << " " << width;
-    EXPECT_EQ(image.dataSize(), 2u * expected);
   }
   Image image(8, 1, 3, 1, Bytes{0, 200, 255});
   for (const auto& call :
        Calls{[] { Image(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 1); },
-             [] { Image(64, 4, 0x20000000, 0); }, [] { Image::rowBytes(8, 2, 0xFFFFFFFF); },
-             [] { Image(8, 4, 100000, 100000); }, [] { Bitmap(0xFFFFFFFF, 0xFFFFFFFF); },
+             [] { Image::rowBytes(8, 2, 0xFFFFFFFF); }, [] { Image(8, 4, 100000, 100000); },
              [&] { image.reserve(size_t{1} << 40); }})
     EXPECT_THROW(call(), ImageException);
   EXPECT_EQ(Image::rowBytes(8, 1, 0xFFFFFFFF), 0xFFFFFFFFu);
-  image.reserve(1000);
-  EXPECT_GE(image.data().capacity(), 1000u);
-  image.setResolution(300, 200);
   image.invert();
   EXPECT_EQ(image.data(), (Bytes{255, 55, 0}));
-  EXPECT_EQ(image.xResolution() * 1000 + image.yResolution(), 300200u);
   Image bilevel(1, 1, 8, 1);
   EXPECT_EQ(testing::errorOf<ImageException>([&] { bilevel.invert(); }),
             "Unable to invert images if the number of bits per sample is not 8");
-  EXPECT_EQ(Image(8, 1, 4, 4, Bytes{1, 2, 3}).dataSize(), 3u);  // the count is not checked here
 }
 
 TEST(DarknessTest, NamesMapToLevels) {
-  const std::pair<const char*, int> cases[] = {{"Lightest", 0}, {"Lighter", 1},  {"Light", 2},
-                                               {"Normal", 3},   {"Dark", 4},     {"Darker", 5},
-                                               {"Darkest", 6},  {"", 3},         {"dark", 3},
-                                               {"Darkest ", 3}, {"Lightest2", 3}};
+  const std::pair<const char*, int> cases[] = {{"Lightest", 0}, {"Lighter", 1}, {"Light", 2},
+                                               {"Normal", 3},   {"Dark", 4},    {"Darker", 5},
+                                               {"Darkest", 6},  {"dark", 3}};
   for (const auto& [name, level] : cases) EXPECT_EQ(darknessFromName(name), level) << name;
 }
 

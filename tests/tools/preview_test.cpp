@@ -43,11 +43,7 @@ Bitmap placed(const Bitmap& graphic, uint32_t width, uint32_t height, uint32_t x
 
 std::string str(const std::vector<uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
 
-std::string bytes(std::initializer_list<int> values) {
-  std::string text;
-  for (int v : values) text += static_cast<char>(v);
-  return text;
-}
+std::string bytes(std::initializer_list<int> values) { return {values.begin(), values.end()}; }
 
 std::string readable(const std::string& body) { return "{" + body + "|}\n"; }
 std::string unreadable(const std::string& body) { return "\x1B" + body + std::string("\n\0", 2); }
@@ -91,7 +87,7 @@ TEST(PreviewDecoders, GraphicsLandWhereTheDataPutsThem) {
   const Bitmap a = Bitmap({0xFF, 0x81}, 8, 2), kt = randomBitmap(864, 3, 5);
   // Data bytes 7C 7D end a readable command: the decoder must go by the length.
   const Bitmap raw = Bitmap({0x7C, 0x7D, 0x80, 0x01, 0xFF, 0x7C}, 16, 3);
-  const Bitmap skarn = randomBitmap(37, 23, 37), wide = randomBitmap(520, 23, 520);
+  const Bitmap skarn = randomBitmap(37, 23, 37);
   const Bitmap first = randomBitmap(8, 2, 1, 8), second = randomBitmap(8, 2, 2, 8);
   const Bitmap big = randomBitmap(20, 4, 9), front = randomBitmap(864, 2, 1);
   const Bitmap back = randomBitmap(864, 2, 2), black = randomBitmap(864, 1, 3, 8);
@@ -105,11 +101,11 @@ TEST(PreviewDecoders, GraphicsLandWhereTheDataPutsThem) {
   const std::string duplex = kInit + mode(2) + height(2) + kFront + row(front, 0) + row(front, 1) +
                              kBack + row(back, 0) + row(back, 1) + kDuplexPrint + kCut + kFront +
                              row(front, 0) + kBack + kDuplexPrint;
-  Bitmap simplex(864, 20);  // rows 0, 1 and 2 at 0, 4 and 5
-  for (auto [from, to] : {std::pair{0u, 0u}, {1u, 4u}, {2u, 5u}}) simplex.setRow(to, kt.row(from));
   const auto lxpr203 = [](const std::string& d) { return decodeLxpr(bytesOf(d), 203); };
   const auto lxpr300 = [](const std::string& d) { return decodeLxpr(bytesOf(d), 300); };
   const auto lxpr254 = [](const std::string& d) { return decodeLxpr(bytesOf(d), 254); };
+  Bitmap simplex(864, 20);  // rows 0, 1 and 2 at 0, 4 and 5
+  for (auto [from, to] : {std::pair{0u, 0u}, {1u, 4u}, {2u, 5u}}) simplex.setRow(to, kt.row(from));
   const struct {
     Pictures decode;
     std::string data;
@@ -130,8 +126,6 @@ TEST(PreviewDecoders, GraphicsLandWhereTheDataPutsThem) {
       // At 300 dpi 900 x 600 dots, and 31 tenths are dot 37 (36.6 rounded up).
       {lxpr300, lxprLabel(readable, "SG;0031,0031,0037,0300,3," + str(encodeSkarn(skarn))), 0, 1,
        "label-1", placed(skarn, 900, 600, 37, 37)},
-      {lxpr300, lxprLabel(readable, "SG;0031,0031,0520,0300,3," + str(encodeSkarn(wide))), 0, 1,
-       "label-1", placed(wide, 900, 600, 37, 37)},
       // Every issue is a label, clear drops the graphics before it, a graphic grows the label.
       {lxpr254, lxprSequence, 0, 3, "label-1", placed(second, 100, 100, 0, 50)},
       {lxpr254, lxprSequence, 1, 3, "label-2", Bitmap(100, 100)},
@@ -140,9 +134,7 @@ TEST(PreviewDecoders, GraphicsLandWhereTheDataPutsThem) {
        kInit + mode(0) + height(20) + kFront + row(kt, 0) + feed(3) + row(kt, 1) + row(kt, 2) +
            kSimplexPrint + kCut,
        0, 1, "ticket-1-front", simplex},
-      {ktPictures, duplex, 0, 4, "ticket-1-front", front},
       {ktPictures, duplex, 1, 4, "ticket-1-back", back},
-      {ktPictures, duplex, 3, 4, "ticket-2-back", Bitmap(864, 2)},
       // Without a page height a side is as tall as its rows reach; feeds add up past 65535.
       {ktPictures, kInit + mode(1) + kBack + feed(9) + row(black, 0) + kSimplexPrint, 0, 1,
        "ticket-1-back", placed(black, 864, 10, 0, 9)},
@@ -169,7 +161,6 @@ void graphic(const std::string& d) { decodeZplGraphicData(d, 9, 3); }
 void issued(const std::string& d) { lxpr(readable(d) + readable("XS;I,0001,0000C3000")); }
 void ticket(const std::string& d) { ktrn8q(kInit + d + kSimplexPrint); }
 void graphic6(const std::string& d) { decodeZplGraphicData(d, 6, 3); }
-void graphic12(const std::string& d) { decodeZplGraphicData(d, 12, 3); }
 
 // A stream cut anywhere is rejected, except right after a complete label (at the lengths
 // given) or, for ZPL, after the ^XZ that prints it when only the deletion is cut short.
@@ -188,7 +179,6 @@ TEST(PreviewDecoders, EveryCutShortStreamFailsCleanly) {
       {ktrn8q,
        ktOne + kCut + kFront + row(page, 1) + kSimplexPrint,
        {ktOne.size(), ktOne.size() + kCut.size()}},
-      {graphic, "1J2,:!", {}},
       {graphic, ":Z64:eNoTUlIQUlL4//8/AAorA6Y=:0FE1", {}},
   };
   for (const auto& [decode, full, complete] : streams) {
@@ -222,7 +212,6 @@ TEST(PreviewDecoders, DamagedDataIsRejectedWithItsReason) {
       {zpl, "hello ^XA^XZ", z + "0: text outside a command"},
       {zpl, "^XA^FO0,0^IMR:NONE.GRF^FS^XZ", z + "9: graphic \"R:NONE.GRF\" was not downloaded"},
       {zpl, "~DGA,2,1,FG81^XA^IMA^XZ", z + "0: the graphic data is cut short"},
-      {zpl, "~DGA,3,2,FF8100^XA^IMA^XZ", z + "0: graphic size is not a whole number of rows"},
       {zpl, "~DGA,2,0,FF81^XA^IMA^XZ", z + "0: graphic size is not a whole number of rows"},
       {zpl, "~DGA,999999999,1,00^XA^IMA^XZ", z + "0: graphic too large"},
       {zpl, "~DGA,1,1,FF^XA^FOx,1^IMA^XZ", z + "14: malformed field origin \"x\""},
@@ -240,12 +229,8 @@ TEST(PreviewDecoders, DamagedDataIsRejectedWithItsReason) {
       {graphic, z64, "the graphic data has no CRC"},
       {graphic, ":Z64:eNoT*lIQUlL4//8/AAorA6Y=:3AD9", "the base64 text of the graphic is damaged"},
       {graphic, ":Z64:eNoTUlIQUlL4//8/:82A8", "the Z64 data is cut short"},
-      {graphic, ":Z64:aGVsbG8gd29ybGQ=:91E4", "the Z64 data is not valid zlib data"},
       {graphic6, z64 + ":0FE1", "the Z64 data holds more bytes than the graphic's 6"},
-      {graphic12, z64 + ":0FE1", "the Z64 data holds fewer bytes than the graphic's 12"},
       {graphic, "1J2,zG0", "a repeat count of 401 runs past the end of row 2"},
-      {graphic, "1L2", "a repeat count of 6 runs past the end of row 1"},
-      {graphic, "1J2,:", "the graphic data is cut short"},
       {graphic, "1J2,:!0", "the graphic data goes on past its 9 bytes"},
       {graphic, ":", "\":\" repeats a row before the first one"},
       {graphic, "1:", "\":\" in the middle of a row"},
@@ -255,7 +240,6 @@ TEST(PreviewDecoders, DamagedDataIsRejectedWithItsReason) {
       {issued, "SG;0000,0000,0008,0001,2,\x01", l + "unknown graphic type 0x32"},
       {issued, "SG;0000,0000,0008,0001", l + "',' expected after a number"},
       {issued, "SG;0000,,0008,0001,1,\x01", l + "number expected"},
-      {issued, "SG;0000000000,0000,0008,0001,1,\x01", l + "number too long"},
       {issued, "SG;0000,0000,0000,0001,1,", l + "graphic width out of range"},
       {issued, "SG;0000,0000,999999999,999999999,1,", l + "graphic size out of range"},
       {issued, "SG;0000,0000,4097,0300,3,\x00\x01\x00", l + "SKARN graphic wider than 4096 dots"},
@@ -270,10 +254,7 @@ TEST(PreviewDecoders, DamagedDataIsRejectedWithItsReason) {
       {lxpr, readable("D0100,0100,0100"), l + "the data ends before the last label is issued"},
       {lxpr, readable("C") + readable("AX;+000,+000,+00"), "no label in the LXPR data"},
       {lxpr, "{XS;I,0001,0000C3000", l + "the command is not terminated"},
-      {lxpr, readable("D0100,0100,0100") + readable("SG;999999999,0000,0008,0001,1,\x01") + issue,
-       "picture of 2362204731 x 237 dots is too large"},
       {ticket, bytes({0x1B, 0x41}), k + "2: unknown command"},
-      {ktrn8q, "hello", k + "0: unknown command"},
       {ticket, bytes({0x1F, 0x63, 0x02, 0x00}), k + "2: unknown printing side"},
       {ticket, mode(3), k + "2: unknown thermal mode"},
       {ticket, kFront + bytes({0x1B, 0x2E, 0x00, 0x02, 0x00, 0x00}) + std::string(108, '\0'),
@@ -285,17 +266,11 @@ TEST(PreviewDecoders, DamagedDataIsRejectedWithItsReason) {
   };
   for (const auto& [decode, data, expected] : cases)
     EXPECT_EQ(reason([&] { decode(data); }), expected);
-  for (int dpi : {99, 601}) {
-    EXPECT_EQ(reason([&] { decodeLxpr(bytesOf(issue), dpi); }),
-              "resolution " + std::to_string(dpi) + " dpi is out of range");
-  }
+  EXPECT_EQ(reason([&] { decodeLxpr(bytesOf(issue), 601); }), "resolution 601 dpi is out of range");
 }
 
 TEST(PreviewImage, MessagesKeepOneLine) {
-  const std::pair<std::string, std::string> cases[] = {{std::string("\0x~", 3), "\\x00x~"},
-                                                       {"\x1f\x7f\x80\xff", "\\x1F\\x7F\\x80\\xFF"},
-                                                       {"a\\b", "a\\\\b"}};
-  for (const auto& [text, expected] : cases) EXPECT_EQ(printableMessage(text), expected) << text;
+  EXPECT_EQ(printableMessage(std::string("\0 \x1f~\x7f\\", 6)), "\\x00 \\x1F~\\x7F\\\\");
 }
 
 // orntool preview's pictures (here of 812 to 816 dots) and writePng's of odd widths.
@@ -317,10 +292,8 @@ TEST(PreviewPng, LibpngReadsBackEveryDot) {
     EXPECT_EQ(grey, expected);
   }
   fs::remove(path);
-  EXPECT_NE(reason([] {
-              writePng(Bitmap(8, 8), "/nonexistent-folder/x.png");
-            }).find("/nonexistent-folder/x.png"),
-            std::string::npos);
+  const std::string bad = "/nonexistent-folder/x.png";
+  EXPECT_NE(reason([&] { writePng(Bitmap(8, 8), bad); }).find(bad), std::string::npos);
 }
 
 OrnTest::CommandResult orntool(const std::vector<std::string>& arguments) {
@@ -337,14 +310,12 @@ TEST(PreviewCommand, WritesOnePngPerLabelOrOneErrorLine) {
   EXPECT_EQ(result.output,
             folder + "/label-1.png (16 x 5 dots)\n" + folder + "/label-2.png (16 x 5 dots)\n");
   EXPECT_TRUE(fs::exists(folder + "/label-2.png"));
-  EXPECT_FALSE(fs::exists(folder + "/label-3.png"));
   fs::remove_all(folder);
 
   const std::string damaged = OrnTest::writeTempFile("damaged.zpl", "~DGR:PAGE.GRF,4,2,\n80ZZ");
   const std::string empty = OrnTest::writeTempFile("empty", ""), out = damaged + ".out";
   for (const auto& arguments :
        std::vector<std::vector<std::string>>{{"--language", "zpl", damaged, out},
-                                             {"--language", "lxpr", damaged, out},
                                              {"--language=lxpr", "--dpi", "300", damaged, out},
                                              {"--language", "ktrn8q", empty, out},
                                              {"--language", "zpl", damaged + ".missing", out}}) {
