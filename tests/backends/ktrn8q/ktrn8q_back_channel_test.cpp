@@ -117,7 +117,6 @@ TEST(KTRN8QBackChannelTest, Exchanges) {
           {{configuration(1, 2)}, 0ms, false, -12345, power},
           {{configuration().substr(0, 10)}, 0ms, true, -12345, kUnexpected},
           {{configuration(), status(0).substr(0, 5)}, 0ms, false, -12345, kUnexpected},
-          {{}, 0ms, false, -12345, kUnexpected},
       };
   for (const auto& [chunks, pause, endOutput, code, log] : cases) {
     SCOPED_TRACE(log + std::to_string(code));
@@ -189,25 +188,19 @@ TEST(KTRN8QBackChannelTest, QueryGoesOnThroughSignals) {
 
 // Answers of the wrong length, then the status code of each record.
 TEST(KTRN8QStatusTest, ParseAndCode) {
-  for (size_t size : {0u, 1u, 15u, 17u, 32u}) {
-    EXPECT_EQ(errorOf<InvalidKTRN8QPrinterResponse>(
-                  [&] { parseConfiguration(std::vector<uint8_t>(size)); }),
-              "The configuration response must be 16 bytes in length");
-  }
-  for (size_t size : {0u, 5u, 7u, 16u}) {
-    EXPECT_EQ(
-        errorOf<InvalidKTRN8QPrinterResponse>([&] { parseStatus(std::vector<uint8_t>(size)); }),
-        "The status response must be 6 bytes in length");
-  }
+  EXPECT_EQ(
+      errorOf<InvalidKTRN8QPrinterResponse>([] { parseConfiguration(std::vector<uint8_t>(17)); }),
+      "The configuration response must be 16 bytes in length");
+  EXPECT_EQ(errorOf<InvalidKTRN8QPrinterResponse>([] { parseStatus(std::vector<uint8_t>(5)); }),
+            "The status response must be 6 bytes in length");
 
   // Pairs of record bytes 2 to 5 and the code: no group flag means all is well, whatever else is
   // set; a first-group reason counts over the second group; byte 4 bits 1 and 0 and byte 5 are
   // no first-group reason.
-  std::vector<uint32_t> cases = {0x00000000, 0,   0xFCFFFFFF, 0,   0x0181FF00, 1,   0x01038000, 7,
-                                 0x01000C00, 13,  0x01000000, 99,  0x010003FF, 99,  0x03000040, 99,
-                                 0x03020040, 7,   0x02000040, 100, 0x02000010, 101, 0x02000008, 102,
-                                 0x02000002, 103, 0x02000001, 104, 0x0200005B, 100, 0x0200000B, 102,
-                                 0x02000000, 199, 0x02FFFFA4, 199};
+  std::vector<uint32_t> cases = {0xFCFFFFFF, 0,   0x0181FF00, 1,   0x01038000, 7,   0x01000C00, 13,
+                                 0x010003FF, 99,  0x03000040, 99,  0x03020040, 7,   0x02000040, 100,
+                                 0x02000010, 101, 0x02000008, 102, 0x02000002, 103, 0x02000001, 104,
+                                 0x0200005B, 100, 0x02000000, 199, 0x02FFFFA4, 199};
   // The first group's reasons, in priority order.
   for (uint32_t bit = 0; bit < 14; ++bit)
     cases.insert(cases.end(), {0x01000000u | 0x800000u >> bit, bit + 1});
