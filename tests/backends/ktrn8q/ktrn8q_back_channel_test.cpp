@@ -112,7 +112,6 @@ TEST(KTRN8QBackChannelTest, Exchanges) {
           // Bytes beyond the configuration answer are the start of the status answer.
           {{configuration() + status(0x02000008)}, 0ms, true, 102, ""},
           {split(configuration(4, 0) + status(0x01000400), 1), 5ms, false, 14, ""},
-          {{configuration(0, 0), status(0x00FFFFFF)}, 0ms, false, 0, ""},
           {{configuration(5, 0)}, 0ms, false, -12345, paper},
           {{configuration(1, 2)}, 0ms, false, -12345, power},
           {{configuration().substr(0, 10)}, 0ms, true, -12345, kUnexpected},

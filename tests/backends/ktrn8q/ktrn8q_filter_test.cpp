@@ -49,10 +49,6 @@ Job runJob(const std::string& options, const std::vector<TestPage>& pages) {
   return {output.str(), log.text()};
 }
 
-bool hasLine(const std::string& log, const std::string& line) {
-  return ("\n" + log).find("\n" + line + "\n") != std::string::npos;
-}
-
 // A row command whose 108 bytes are blank but the one given.
 std::string dotRow(size_t byte, uint8_t bits) {
   std::string command = fromHex("1B 2E 00 01 00 00") + std::string(108, '\0');
@@ -106,12 +102,10 @@ TEST(KTRN8QFilterTest, ByteForByte) {
           {"PrintOnBackOnly=True", one, start(1) + kGapHeight + kBack + kGapRows + kPrint, {}},
           // An odd padding puts the extra byte on the right; rows wider than 864 dots are cut.
           {"",
-           {makePage(808, 1, [](uint32_t x, uint32_t) { return x == 807; })},
-           start(0) + fromHex("1B 50 01 00") + kFront + dotRow(103, 0x01) + kPrint,
-           {}},
-          {"",
-           {makePage(870, 1, [](uint32_t x, uint32_t) { return x == 863 || x == 869; })},
-           start(0) + fromHex("1B 50 01 00") + kFront + dotRow(107, 0x01) + kPrint,
+           {makePage(808, 1, [](uint32_t x, uint32_t) { return x == 807; }),
+            makePage(870, 1, [](uint32_t x, uint32_t) { return x == 863 || x == 869; })},
+           start(0) + fromHex("1B 50 01 00") + kFront + dotRow(103, 0x01) + kPrint + kFront +
+               dotRow(107, 0x01) + kPrint,
            {}},
           {"",
            {gapPage(), makePage(800, 9), gapPage()},
@@ -133,7 +127,6 @@ TEST(KTRN8QFilterTest, ByteForByte) {
            two,
            duplex + kFront + kGapRows + kBack + kGapRows + kDuplexPrint + kCut,
            {}},
-          {"", {dotPage(16, 0, 65535)}, start(0) + tall + kPrint, {}},
           // Taller than the page height command can say: the largest height is sent.
           {"",
            {longPage(65535)},
@@ -150,7 +143,7 @@ TEST(KTRN8QFilterTest, ByteForByte) {
     const Job job = runJob(options, pages);
     EXPECT_EQ(job.bytes, expected);
     for (const std::string& line : log) {
-      EXPECT_TRUE(hasLine(job.log, line)) << line;
+      EXPECT_NE(("\n" + job.log).find("\n" + line + "\n"), std::string::npos) << line;
       EXPECT_EQ(job.log.find(line), job.log.rfind(line)) << line;
     }
     if (log.empty()) {
