@@ -49,10 +49,6 @@ Job runJob(const std::string& options, const std::vector<TestPage>& pages) {
   return {output.str(), log.text()};
 }
 
-bool hasLine(const std::string& log, const std::string& line) {
-  return ("\n" + log).find("\n" + line + "\n") != std::string::npos;
-}
-
 // A row command whose 108 bytes are blank but the one given.
 std::string dotRow(size_t byte, uint8_t bits) {
   std::string command = fromHex("1B 2E 00 01 00 00") + std::string(108, '\0');
@@ -98,44 +94,25 @@ TEST(KTRN8QFilterTest, ByteForByte) {
   // Options, pages, the printer data, and lines the log holds once each.
   const std::tuple<std::string, std::vector<TestPage>, std::string, std::vector<std::string>>
       cases[] = {
-          {"",
-           one,
-           simplex + gap,
-           {"Debug: Initialising printer",
-            "Debug: Setting thermal printing mode to simplex (front only)",
-            "Debug: Setting page height: 7", "Debug: Printing page 1 on the front",
-            "Debug: Setting printing side to front",
-            "Debug: Total padding: 8 bytes (meaning 4 on the left and 4 on the right)",
-            "Debug: Issuing simplex print command"}},
           {"Duplex=duplextumble CuttingMode=Always",
            one,
            simplex + gap,
            {"Warning: Unable to determine two-sided printing mode, defaulting to front-only",
             "Warning: Unable to detemrine cutting mode, defaulting to none"}},
-          {"PrintOnBackOnly=True",
-           one,
-           start(1) + kGapHeight + kBack + kGapRows + kPrint,
-           {"Debug: Setting thermal printing mode to simplex (back only)",
-            "Debug: Setting printing side to back"}},
-          {"", {makePage(800, 50)}, start(0) + fromHex("1B 50 32 00") + kFront + kPrint, {}},
+          {"PrintOnBackOnly=True", one, start(1) + kGapHeight + kBack + kGapRows + kPrint, {}},
           // An odd padding puts the extra byte on the right; rows wider than 864 dots are cut.
           {"",
-           {makePage(808, 1, [](uint32_t x, uint32_t) { return x == 807; })},
-           start(0) + fromHex("1B 50 01 00") + kFront + dotRow(103, 0x01) + kPrint,
-           {"Debug: Total padding: 7 bytes (meaning 3 on the left and 4 on the right)"}},
-          {"",
-           {makePage(870, 1, [](uint32_t x, uint32_t) { return x == 863 || x == 869; })},
-           start(0) + fromHex("1B 50 01 00") + kFront + dotRow(107, 0x01) + kPrint,
-           {"Debug: Total padding: 0 bytes (meaning 0 on the left and 0 on the right)"}},
+           {makePage(808, 1, [](uint32_t x, uint32_t) { return x == 807; }),
+            makePage(870, 1, [](uint32_t x, uint32_t) { return x == 863 || x == 869; })},
+           start(0) + fromHex("1B 50 01 00") + kFront + dotRow(103, 0x01) + kPrint + kFront +
+               dotRow(107, 0x01) + kPrint,
+           {}},
           {"",
            {gapPage(), makePage(800, 9), gapPage()},
            simplex + gap + kFront + kPrint + gap,
            {"Warning: The document contains pages of varying heights, the result may not be "
             "accurate."}},
-          {"CuttingMode=EndOfDocument",
-           two,
-           simplex + gap + gap + kCut,
-           {"Debug: Performing knife cut"}},
+          {"CuttingMode=EndOfDocument", two, simplex + gap + gap + kCut, {}},
           // Page 1 front (no print), page 2 back, turned, then the duplex print; page 3 front,
           // and the job end prints its sheet with an empty back. Page 2's dot (2, 1) turns to
           // (13, 2).
@@ -144,19 +121,12 @@ TEST(KTRN8QFilterTest, ByteForByte) {
            start(2) + fromHex("1B 50 04 00") + kFront + dotRow(53, 0x40) + kBack +
                fromHex("1F 61 02 00") + dotRow(54, 0x04) + kDuplexPrint + kCut + kFront +
                dotRow(53, 0x10) + kBack + kDuplexPrint + kCut,
-           {"Debug: Setting thermal printing mode to duplex", "Debug: Printing page 2 on the back",
-            "Debug: Printing page 3 on the front"}},
+           {"Debug: Setting thermal printing mode to duplex"}},
           // The sheet is printed after its back; the job end only cuts.
           {"Duplex=DuplexNoTumble CuttingMode=EndOfDocument",
            two,
            duplex + kFront + kGapRows + kBack + kGapRows + kDuplexPrint + kCut,
-           {"Debug: Issuing duplex print command"}},
-          {"Duplex=DuplexTumble CuttingMode=EndOfDocument",
-           one,
-           duplex + kFront + kGapRows + kBack + kDuplexPrint + kCut,
            {}},
-          {"CuttingMode=EndOfDocument", {}, start(0) + kCut, {}},
-          {"", {dotPage(16, 0, 65535)}, start(0) + tall + kPrint, {}},
           // Taller than the page height command can say: the largest height is sent.
           {"",
            {longPage(65535)},
@@ -173,7 +143,7 @@ TEST(KTRN8QFilterTest, ByteForByte) {
     const Job job = runJob(options, pages);
     EXPECT_EQ(job.bytes, expected);
     for (const std::string& line : log) {
-      EXPECT_TRUE(hasLine(job.log, line)) << line;
+      EXPECT_NE(("\n" + job.log).find("\n" + line + "\n"), std::string::npos) << line;
       EXPECT_EQ(job.log.find(line), job.log.rfind(line)) << line;
     }
     if (log.empty()) {

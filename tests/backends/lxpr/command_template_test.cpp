@@ -44,12 +44,6 @@ TEST(CommandTemplate, ScannerFindsTheSameFieldsAsTheRegularExpression) {
     for (char& c : text) c = alphabet[random() % alphabet.size()];
     ASSERT_EQ(findTemplateFields(text), regexFields(text)) << "template: " << text;
   }
-  for (const char* text :
-       {"Daaaa,bbbb,cccc", "+bbb,", "+ddd,", "+ff", "AY;+aa,1", "C", "SG;aaaa,bbbb,cccc,dddd,e,g/0",
-        "XBaa;bbbb,cccc,d,Tff,Gk,Vs,Btt=w/512", "XS;I,aaaa,bbbcde$fgh", "a/", "a/x", "+", "+A",
-        "aa*bb$cc/77d/", "++a+/b/c/1*$"}) {
-    EXPECT_EQ(findTemplateFields(text), regexFields(text)) << "template: " << text;
-  }
   ASSERT_EQ(findTemplateFields("XS;I,aaaa,bbbcde$fgh").size(), 8u);
 }
 
@@ -63,11 +57,8 @@ struct SevenBytes : std::streambuf {
 // A failure stops before or at the field it meets; the framing changes from the next command.
 TEST(CommandTemplate, FailuresAndFraming) {
   std::ostringstream out;
-  for (const char* command : {"C", "Daaaa,bbbb"}) {
-    EXPECT_EQ(
-        errorOf<CommandException>([&] { formatCommand(out, command, {arg<IntegerArgument>(1)}); }),
-        std::string("Wrong number of arguments for command: ") + command);
-  }
+  EXPECT_EQ(errorOf<CommandException>([&] { formatCommand(out, "Daaaa,bbbb", {}); }),
+            "Wrong number of arguments for command: Daaaa,bbbb");
   EXPECT_EQ(out.str(), "");
   EXPECT_EQ(
       errorOf<CommandException>([&] { formatCommand(out, "X=a/3", {arg<IntegerArgument>(1)}); }),
@@ -79,8 +70,6 @@ TEST(CommandTemplate, FailuresAndFraming) {
       seven, "Daaaa,bbbb,cccc",
       {arg<UIntegerArgument>(1040u), arg<UIntegerArgument>(1000u), arg<UIntegerArgument>(1020u)}));
   EXPECT_EQ(buffer.data(), "D1040,1");
-  std::ostream failed(nullptr);
-  EXPECT_FALSE(formatCommand(failed, "C", {}));
 
   out.str("");
   CommandWriter writer(out);
@@ -105,10 +94,7 @@ TEST(LXPRArguments, FieldRenderingTable) {
       {"e$", arg<UIntegerArgument>(31u), "1"},
       {"aaa$", arg<UIntegerArgument>(10u), "00A"},
       {"aaaaaaaa$", arg<IntegerArgument>(-5), "FFFFFFFB"},
-      {"aaaa$", arg<IntegerArgument>(-5), "FFFF"},
       {"aaaaaaaaaaaaaaaa$", arg<ULargeIntegerArgument>(0x123456789ABCDEF0ull), "123456789ABCDEF0"},
-      {"aa$", arg<USmallIntegerArgument>(uint8_t{255}), "FF"},
-      {"+bbb", arg<IntegerArgument>(0), "+000"},
       {"+bbb", arg<IntegerArgument>(-7), "-007"},
       {"+bbb", arg<NegativeZeroArgument>(), "-000"},
       {"+bbb", arg<IntegerArgument>(-12345), "-123"},
@@ -120,19 +106,13 @@ TEST(LXPRArguments, FieldRenderingTable) {
       {"aaaa", arg<UIntegerArgument>(12345u), "1234"},
       {"aaaa", arg<IntegerArgument>(-5), "00-5"},
       {"aaaaaaaaaaa", arg<IntegerArgument>(std::numeric_limits<int32_t>::min()), "-2147483648"},
-      {"aaaaaaaaaaaaaaaaaaaa", arg<ULargeIntegerArgument>(~0ull), "18446744073709551615"},
-      {"aa*", arg<IntegerArgument>(0x01020304), std::string("\x03\x04", 2)},
-      {"a*", arg<IntegerArgument>(0x01020304), std::string("\x04", 1)},
       {"aaaa*", arg<IntegerArgument>(-2), std::string("\xFF\xFF\xFF\xFE", 4)},
-      {"a*", arg<USmallIntegerArgument>(uint8_t{0}), std::string("\0", 1)},
       {"aaaaaaaa*", arg<ULargeIntegerArgument>(0x0102030405060708ull),
        std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8)},
       {"d", arg<StringArgument>("CD"), "C"},
-      {"ddd", arg<StringArgument>("C"), "C"},
       {"w/3", arg<StringArgument>("ABCDE"), "ABC"},
       {"w/0", arg<StringArgument>("ABCDE"), "ABCDE"},
       {"e", arg<CharacterArgument>('3'), "3"},
-      {"eeee$", arg<CharacterArgument>('1'), "1"},
       {"g/0", arg<BufferArgument>(std::vector<uint8_t>{0, 1, 0, 0xFF}),
        std::string("\0\1\0\xFF", 4)},
       {"g/2", arg<BufferArgument>(std::vector<uint8_t>{9, 8, 7}), std::string("\x09\x08", 2)},
@@ -153,12 +133,7 @@ TEST(LXPRArguments, LimitsAndFailures) {
   std::ostringstream out;
   EXPECT_THROW(IntegerArgument(1).format(out, "aaaaa*"), std::out_of_range);
   EXPECT_THROW(USmallIntegerArgument(1).format(out, "aa*"), std::out_of_range);
-  // Integers take no length limit.
-  for (const auto& argument :
-       {arg<IntegerArgument>(1), arg<UIntegerArgument>(1u), arg<USmallIntegerArgument>(uint8_t{1}),
-        arg<ULargeIntegerArgument>(1ull)}) {
-    EXPECT_THROW(argument->format(out, "a/3"), CommandException);
-  }
+  EXPECT_THROW(UIntegerArgument(1).format(out, "a/3"), CommandException);  // no length limit
   EXPECT_EQ(out.str(), "");
   out.setstate(std::ios::badbit);
   for (const auto& argument :

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <string>
@@ -13,10 +12,10 @@
 namespace Quillfeather {
 namespace {
 
-// A pipe (or socket pair) holding the bytes; the writing end is closed when asked.
+// A pipe holding the bytes; the writing end is closed when asked.
 struct Channel {
-  explicit Channel(const std::string& bytes = "", bool socket = false, bool close = false) {
-    EXPECT_EQ(socket ? ::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) : ::pipe(fds), 0);
+  explicit Channel(const std::string& bytes = "", bool close = false) {
+    EXPECT_EQ(::pipe(fds), 0);
     EXPECT_EQ(::write(fds[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     if (close) fds[1] = (::close(fds[1]), -1);
   }
@@ -56,16 +55,12 @@ TEST(LXPRStatus, Responses) {
       {"", "empty: There was no printer status to read"},
       {response("06", "0123", "\x03\x04\x0D\x0A"), invalid},
       {"\x02\x01" + response("06", "0123").substr(2), invalid},
-      {response("xx", "0123"), invalid},
       {response("06", "  - "), invalid},
       // Numbers are read like strtol.
       {response(" 7", "12ab"), "7/12"},
-      {response("+3", " 045"), "3/45"},
-      {response("9x", std::string("0\00099", 4)), "9/0"},
       // A response that stops early is a short read and does not block.
       {kStart + "06?", shortRead},
       {kStart, shortRead},
-      {kStart + "06?0123", shortRead},
   };
   for (const auto& [bytes, expected] : cases) {
     SCOPED_TRACE(bytes);
@@ -82,13 +77,11 @@ TEST(LXPRStatus, Responses) {
               : expected == invalid ? "Info: The printer's status could not be understood\n"
                                     : "Error: " + expected + "\n");
   }
-  EXPECT_EQ(read(Channel(response("42", "9999"), true)), "42/9999");
-  EXPECT_EQ(read(Channel("", false, true)), shortRead);
+  EXPECT_EQ(read(Channel("", true)), shortRead);
   // Two responses are read one at a time.
   const Channel channel(response("01", "0002") + response("03", "0004"));
   EXPECT_EQ(read(channel), "1/2");
   EXPECT_EQ(read(channel), "3/4");
-  EXPECT_EQ(read(channel), "empty: There was no printer status to read");
   const int directory = ::open("/", O_RDONLY | O_DIRECTORY);
   ASSERT_GE(directory, 0);
   uint8_t byte = 0;
