@@ -2,16 +2,14 @@
 // filter and decoded back, must equal the pages libcups reads. And our ZPL rendered by
 // zpl-renderer-js, a ZPL renderer no one here wrote, must show exactly the pages of the raster
 // job in each form of the graphic data (the renderer lacks ^IM: the recall becomes ^XG at 1,1).
-#include <cups/raster.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <png.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 
 #include "orntool/preview_zpl.h"
+#include "support/libcups_pages.h"
 #include "support/process.h"
 
 using namespace OrnTest;
@@ -20,32 +18,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string kSource = ORN_SOURCE_DIR;
-
-struct CupsPage {
-  unsigned width, height, bytesPerLine;
-  std::vector<uint8_t> data;
-  // 8-bit pages are thresholded at half darkness: a raster value above 127 is black.
-  bool black(unsigned x, unsigned y, bool grey) const {
-    const uint8_t* row = data.data() + size_t{y} * bytesPerLine;
-    return grey ? row[x] > 127 : (row[x / 8] & (0x80 >> (x % 8))) != 0;
-  }
-};
-
-std::vector<CupsPage> pagesByLibcups(const std::string& path) {
-  std::vector<CupsPage> pages;
-  const int fd = open(path.c_str(), O_RDONLY);
-  cups_raster_t* r = cupsRasterOpen(fd, CUPS_RASTER_READ);
-  cups_page_header2_t h;
-  while (cupsRasterReadHeader2(r, &h)) {
-    CupsPage page{h.cupsWidth, h.cupsHeight, h.cupsBytesPerLine, {}};
-    page.data.resize(size_t{h.cupsBytesPerLine} * h.cupsHeight);
-    cupsRasterReadPixels(r, page.data.data(), static_cast<unsigned>(page.data.size()));
-    pages.push_back(std::move(page));
-  }
-  cupsRasterClose(r);
-  close(fd);
-  return pages;
-}
 
 }  // namespace
 
@@ -62,22 +34,21 @@ TEST_P(ZplGhostscriptTest, LabelsDecodeToThePages) {
                           options + "' '" + pdf + "' > '" + ras + "' 2>/dev/null";
   ASSERT_EQ(std::system(cmd.c_str()), 0);
 
-  const std::vector<CupsPage> pages = pagesByLibcups(ras);
+  const std::vector<CupsPage> pages = readWithLibcups(ras);
   ASSERT_EQ(pages.size(), 3u);
   const ProcessResult r = runFilter(modelPPD("zpl"), fileContents(ras), "ZPLCompression=None");
   ASSERT_EQ(r.exitStatus, 0) << r.err;
   const auto labels =
       OrnTool::decodeZpl(std::span(reinterpret_cast<const uint8_t*>(r.out.data()), r.out.size()));
   ASSERT_EQ(labels.size(), pages.size());
-  const bool grey = options.ends_with("300dpi8");
   for (size_t i = 0; i < pages.size(); ++i) {
     const Tesselin::Bitmap& label = labels[i].bitmap;
-    ASSERT_LE(label.height(), pages[i].height);
+    ASSERT_LE(label.height(), pages[i].header.cupsHeight);
     size_t inked = 0;
-    for (unsigned y = 0; y < pages[i].height; ++y) {
-      for (unsigned x = 0; x < pages[i].width; ++x) {
+    for (unsigned y = 0; y < pages[i].header.cupsHeight; ++y) {
+      for (unsigned x = 0; x < pages[i].header.cupsWidth; ++x) {
         const bool got = x < label.width() && y < label.height() && label.getPixel(x, y);
-        ASSERT_EQ(got, pages[i].black(x, y, grey)) << "label " << i << " at " << x << "," << y;
+        ASSERT_EQ(got, pages[i].black(x, y)) << "label " << i << " at " << x << "," << y;
         inked += got;
       }
     }
@@ -118,7 +89,7 @@ TEST_P(ZplRendererTest, RenderedLabelsEqualThePages) {
       "node '" + kSource + "/tests/e2e/render_zpl.cjs' '" + modules + "' 101.6 152.4" + args;
   ASSERT_EQ(std::system(cmd.c_str()), 0);
 
-  const std::vector<CupsPage> pages = pagesByLibcups(raster);
+  const std::vector<CupsPage> pages = readWithLibcups(raster);
   ASSERT_EQ(pages.size(), pngs.size());
   for (size_t i = 0; i < pngs.size(); ++i) {
     png_image image{};
@@ -127,12 +98,13 @@ TEST_P(ZplRendererTest, RenderedLabelsEqualThePages) {
     image.format = PNG_FORMAT_GRAY;  // dark below 128
     std::vector<uint8_t> grey(PNG_IMAGE_SIZE(image));
     ASSERT_TRUE(png_image_finish_read(&image, nullptr, grey.data(), 0, nullptr));
-    ASSERT_GE(image.width, pages[i].width);
-    ASSERT_GE(image.height, pages[i].height);
+    ASSERT_GE(image.width, pages[i].header.cupsWidth);
+    ASSERT_GE(image.height, pages[i].header.cupsHeight);
     size_t differences = 0, black = 0;
     for (unsigned y = 0; y < image.height; ++y) {
       for (unsigned x = 0; x < image.width; ++x) {
-        const bool inked = x < pages[i].width && y < pages[i].height && pages[i].black(x, y, false);
+        const bool inked =
+            x < pages[i].header.cupsWidth && y < pages[i].header.cupsHeight && pages[i].black(x, y);
         const bool dark = grey[size_t{y} * image.width + x] < 128;
         differences += inked != dark;
         black += dark;

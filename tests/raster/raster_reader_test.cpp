@@ -12,10 +12,12 @@
 
 #include "raster/exception.h"
 #include "raster/raster_reader.h"
+#include "support/libcups_pages.h"
 #include "support/process.h"
 #include "support/raster_builder.h"
 
 using namespace Quillfeather;
+using OrnTest::CupsPage;
 using OrnTest::rasterHeader;
 using OrnTest::rasterStream;
 using OrnTest::TestPage;
@@ -114,27 +116,6 @@ TEST(RasterReaderTest, PromisedPageIsNotAllocatedBeforeItArrives) {
 // compressed and PWG) and a real job that Ghostscript renders through CUPS's
 // gstoraster filter must read with the headers and pixels libcups reads.
 
-struct CupsPage {
-  cups_page_header2_t header;
-  std::vector<uint8_t> data;
-};
-
-std::vector<CupsPage> readWithLibcups(const fs::path& path) {
-  int fd = open(path.c_str(), O_RDONLY);
-  EXPECT_GE(fd, 0);
-  cups_raster_t* r = cupsRasterOpen(fd, CUPS_RASTER_READ);
-  std::vector<CupsPage> pages;
-  CupsPage page;
-  while (cupsRasterReadHeader2(r, &page.header)) {
-    page.data.resize(size_t{page.header.cupsBytesPerLine} * page.header.cupsHeight);
-    EXPECT_EQ(cupsRasterReadPixels(r, page.data.data(), page.data.size()), page.data.size());
-    pages.push_back(page);
-  }
-  cupsRasterClose(r);
-  close(fd);
-  return pages;
-}
-
 // Every field that both headers have, as text; libcups's strings need not end in NUL.
 std::string text(const std::string& s) { return s; }
 template <size_t N>
@@ -170,7 +151,7 @@ std::vector<std::pair<PageHeader, std::vector<uint8_t>>> expectReadsLikeLibcups(
   RasterReader reader(in);
   reader.readFormat();
   std::vector<std::pair<PageHeader, std::vector<uint8_t>>> ours;
-  for (const CupsPage& page : readWithLibcups(path)) {
+  for (const CupsPage& page : OrnTest::readWithLibcups(path)) {
     SCOPED_TRACE("page " + std::to_string(ours.size()));
     EXPECT_FALSE(reader.atEnd());
     if (reader.atEnd()) break;
